@@ -1,0 +1,3 @@
+#include "floatdump.h"
+
+int main(int argc, char** argv) { return floatdump_main(argc, argv); }

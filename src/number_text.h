@@ -1,0 +1,41 @@
+// The exact texts of the numbers the converter writes: the two scientific
+// forms of float fields and the decimal forms of integer fields. Each formats
+// one value into a caller's buffer and returns the length; no allocation, no
+// locale, the same characters on every platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace number_text {
+
+// Room enough for any text below ("-1.797693134862316E+308" is the longest).
+inline constexpr std::size_t kMaxLength = 32;
+
+// "%lu": the decimal digits of `value`, no sign, no padding.
+std::size_t format_unsigned(std::uint32_t value, char* out);
+
+// "%ld" and "%d": as above, with "-" before a negative value.
+std::size_t format_signed(std::int32_t value, char* out);
+
+// The binary64 value equal to the binary32 value `bits`; a NaN keeps its
+// sign and payload and becomes quiet.
+std::uint64_t widen_binary32(std::uint32_t bits);
+
+// "%.<precision>E" of the binary64 value `bits`, 1 <= precision <= 16:
+// rounded half up to 17 significant digits, then half up again to
+// precision + 1 digits; exponent signed and three digits wide; special
+// values as 1.#INF000E+000, -1.#IND000E+000, 1.#QNAN00E+000.
+std::size_t format_scientific(std::uint64_t bits, int precision, char* out);
+
+// "%.7E" of a single-precision value, widened first.
+inline std::size_t format_single(std::uint32_t bits, char* out) {
+  return format_scientific(widen_binary32(bits), 7, out);
+}
+
+// "%.15E" of a double-precision value.
+inline std::size_t format_double(std::uint64_t bits, char* out) {
+  return format_scientific(bits, 15, out);
+}
+
+}  // namespace number_text

@@ -1,0 +1,173 @@
+#include "text_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kEndOfText = 0x1A;  // Ctrl-Z
+
+ssize_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count) {
+  ssize_t got;
+  do {
+    got = raw_read(fd, buffer, count);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+}  // namespace
+
+TextInput::TextInput(int fd, RawRead raw_read)
+    : fd_(fd), raw_read_(raw_read ? raw_read : ::read), interactive_(isatty(fd) > 0) {}
+
+std::ptrdiff_t TextInput::read(char* buffer, std::size_t max) {
+  return interactive_ ? read_line(buffer, max) : read_block(buffer, max);
+}
+
+// Files and pipes. A CR is delivered only once the byte after it is known, so
+// a CR LF pair split between two reads still folds; a CR that ends the input
+// is delivered as it is.
+std::ptrdiff_t TextInput::read_block(char* buffer, std::size_t max) {
+  for (;;) {
+    std::size_t limit = end_;
+    if (!source_done_ && limit > pos_ && raw_[limit - 1] == '\r') --limit;
+    if (pos_ < limit) {
+      std::size_t n = 0;
+      while (n < max && pos_ < limit) {
+        const std::size_t span = std::min(limit - pos_, max - n);
+        const char* from = raw_ + pos_;
+        const void* cr = std::memchr(from, '\r', span);
+        const std::size_t run = cr ? static_cast<const char*>(cr) - from : span;
+        std::memcpy(buffer + n, from, run);
+        n += run;
+        pos_ += run;
+        if (!cr) break;
+        // pos_ < limit, so the byte after this CR has been read unless the
+        // input ends with it.
+        const bool pair = pos_ + 1 < end_ && raw_[pos_ + 1] == '\n';
+        buffer[n++] = pair ? '\n' : '\r';
+        pos_ += pair ? 2 : 1;
+      }
+      return static_cast<std::ptrdiff_t>(n);
+    }
+    if (source_done_) return 0;
+    if (!refill()) return -1;
+  }
+}
+
+bool TextInput::refill() {
+  const std::size_t kept = end_ - pos_;  // at most a held-back CR
+  std::memmove(raw_, raw_ + pos_, kept);
+  pos_ = 0;
+  end_ = kept;
+  const ssize_t got = read_retrying(raw_read_, fd_, raw_ + end_, kRawSize - end_);
+  if (got < 0) return false;
+  if (got == 0) {
+    source_done_ = true;
+    return true;
+  }
+  // The first 0x1A of a file or pipe is its end: nothing from it on exists.
+  const void* eot = std::memchr(raw_ + end_, kEndOfText, static_cast<std::size_t>(got));
+  if (eot) {
+    end_ = static_cast<const char*>(eot) - raw_;
+    source_done_ = true;
+  } else {
+    end_ += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+int TextInput::next_byte() {
+  if (pos_ < end_) return static_cast<unsigned char>(raw_[pos_++]);
+  if (source_done_) return -1;
+  unsigned char c;
+  const ssize_t got = read_retrying(raw_read_, fd_, &c, 1);
+  if (got < 0) return -2;
+  if (got == 0) {
+    source_done_ = true;
+    return -1;
+  }
+  return c;
+}
+
+// A terminal is read a byte at a time so that each line is scanned as soon as
+// its newline arrives. There 0x1A does not end the input for good: it ends
+// the current read, dropping the rest of the line typed after it, and at the
+// start of a read it is the end of input for the scanner.
+std::ptrdiff_t TextInput::read_line(char* buffer, std::size_t max) {
+  std::size_t n = 0;
+  while (n < max) {
+    int c = next_byte();
+    if (c == -2) return -1;
+    if (c == -1) break;
+    if (c == kEndOfText) {
+      while (c >= 0 && c != '\n') c = next_byte();
+      if (c == -2) return -1;
+      break;
+    }
+    if (c == '\r') {
+      const int after = next_byte();
+      if (after == -2) return -1;
+      if (after == '\n') {
+        c = '\n';
+      } else if (after >= 0) {
+        raw_[0] = static_cast<char>(after);  // nothing else is pending here
+        pos_ = 0;
+        end_ = 1;
+      }
+    }
+    buffer[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+TextOutput::TextOutput(int fd, bool unbuffered) : fd_(fd), unbuffered_(unbuffered) {}
+
+void TextOutput::write(std::string_view text) {
+  while (!text.empty()) {
+    // Room for the worst case, every byte an LF.
+    if (kBufferSize - used_ < 2 * std::min(text.size(), kBufferSize / 2)) drain();
+    const std::size_t take = std::min(text.size(), (kBufferSize - used_) / 2);
+    const char* from = text.data();
+    const char* const stop = from + take;
+    char* to = buffer_ + used_;
+    while (from < stop) {
+      const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(stop - from));
+      const std::size_t run = lf ? static_cast<const char*>(lf) - from : stop - from;
+      std::memcpy(to, from, run);
+      to += run;
+      from += run;
+      if (!lf) break;
+      *to++ = '\r';
+      *to++ = '\n';
+      ++from;
+    }
+    used_ = static_cast<std::size_t>(to - buffer_);
+    text.remove_prefix(take);
+  }
+  if (unbuffered_) drain();
+}
+
+bool TextOutput::flush() {
+  drain();
+  return error_ == 0;
+}
+
+void TextOutput::drain() {
+  const char* from = buffer_;
+  std::size_t left = used_;
+  used_ = 0;
+  while (left > 0 && error_ == 0) {
+    const ssize_t put = ::write(fd_, from, left);
+    if (put <= 0) {
+      if (put == 0) error_ = EIO;  // a descriptor that takes nothing would loop forever
+      else if (errno != EINTR) error_ = errno;
+      continue;
+    }
+    from += put;
+    left -= static_cast<std::size_t>(put);
+  }
+}

@@ -1,0 +1,65 @@
+// Text-mode files for a platform that has none: the result file is read with
+// CR LF folded to LF and 0x1A as end of text; everything written has each LF
+// turned into CR LF.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <sys/types.h>
+
+// The system call that fetches raw bytes; tests put a failing one in its place.
+using RawRead = ssize_t (*)(int fd, void* buffer, std::size_t count);
+
+class TextInput {
+ public:
+  // Reads descriptor `fd`; a terminal is read one character at a time.
+  explicit TextInput(int fd, RawRead raw_read = nullptr);
+
+  // Delivers at most `max` folded bytes into `buffer` (max >= 1): the count,
+  // 0 at end of input, or -1 with errno set when reading fails. An
+  // interrupted read is retried. From a terminal, at most one line.
+  std::ptrdiff_t read(char* buffer, std::size_t max);
+
+  bool interactive() const { return interactive_; }
+
+ private:
+  std::ptrdiff_t read_block(char* buffer, std::size_t max);
+  std::ptrdiff_t read_line(char* buffer, std::size_t max);
+  bool refill();  // false with errno set on a read failure
+  int next_byte();  // the next raw byte, -1 at end of input, -2 on failure
+
+  static constexpr std::size_t kRawSize = 64 * 1024;
+  int fd_;
+  RawRead raw_read_;
+  bool interactive_;
+  bool source_done_ = false;  // end of file, or a 0x1A seen: never read again
+  std::size_t pos_ = 0;       // raw_[pos_, end_) is read but not yet delivered
+  std::size_t end_ = 0;
+  char raw_[kRawSize];
+};
+
+class TextOutput {
+ public:
+  // Writes descriptor `fd`; `unbuffered` makes each write() reach it at once.
+  explicit TextOutput(int fd, bool unbuffered = false);
+
+  // Appends `text`, each LF as CR LF. After a failure, text is dropped.
+  void write(std::string_view text);
+  void put(char c) { write(std::string_view(&c, 1)); }
+
+  // Hands everything buffered to the descriptor; false once anything failed.
+  bool flush();
+
+  // errno of the first failed write, 0 while none failed.
+  int error() const { return error_; }
+
+ private:
+  void drain();
+
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  int fd_;
+  bool unbuffered_;
+  int error_ = 0;
+  std::size_t used_ = 0;
+  char buffer_[kBufferSize];
+};

@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs what building and testing floatdump needs on a Debian machine,
+# and only what is missing.
+set -eu
+need=""
+command -v flex >/dev/null 2>&1 || need="$need flex"
+command -v cmake >/dev/null 2>&1 || need="$need cmake"
+command -v g++ >/dev/null 2>&1 || need="$need g++"
+command -v make >/dev/null 2>&1 || need="$need make"
+command -v python3 >/dev/null 2>&1 || need="$need python3"
+[ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
+if [ -n "$need" ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $need
+fi
