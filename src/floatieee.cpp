@@ -1,10 +1,177 @@
 #include "floatieee.h"
 
-namespace floatieee {
+#include <array>
+#include <cstdint>
+#include <initializer_list>
 
-void calibrate_single(std::string_view, TextOutput&) {}
-void calibrate_double(std::string_view, TextOutput&) {}
-void rewrite_float_field(std::string_view, TextOutput&) {}
-void reset_calibration() {}
+#include "number_text.h"
+
+namespace floatieee {
+namespace {
+
+// Room for the widest field a reorder record describes; bytes beyond are dropped.
+constexpr std::size_t kMapSize = 40;
+constexpr std::int8_t kUnset = -1;
+
+enum Kind : int { kNotCalibrated = 0, kSinglePrecision = 1, kDoublePrecision = 2 };
+
+// What a calibration learned about one width: where each byte of a float
+// field belongs in the value.
+struct ReorderRecord {
+  ReorderRecord* next;  // search order for float fields
+  Kind kind;
+  std::size_t width;  // bytes in the fields this record converts
+  std::array<std::int8_t, kMapSize> map;  // field byte i -> value position, or kUnset
+};
+
+constexpr std::array<std::int8_t, kMapSize> kUnsetMap = [] {
+  std::array<std::int8_t, kMapSize> map{};
+  map.fill(kUnset);
+  return map;
+}();
+
+// pi in the order values are assembled, least significant byte first; within
+// each, all bytes differ, so every byte of a sound calibration field matches
+// exactly one position.
+constexpr std::array<std::uint8_t, 4> kSinglePi = {0xDB, 0x0F, 0x49, 0x40};
+constexpr std::array<std::uint8_t, 8> kDoublePi = {0x18, 0x2D, 0x44, 0x54, 0xFB, 0x21, 0x09, 0x40};
+
+ReorderRecord single_record = {nullptr, kNotCalibrated, 0, kUnsetMap};
+ReorderRecord double_record = {&single_record, kNotCalibrated, 0, kUnsetMap};
+ReorderRecord* const kSearchList = &double_record;  // double precision wins a tie
+
+// The values being assembled. Positions no map entry names keep what the last
+// calibration or field left there.
+std::array<std::uint8_t, 4> single_value{};
+std::array<std::uint8_t, 8> double_value{};
+
+// The bytes of a field as written, at most the first kMapSize of them.
+struct FieldBytes {
+  std::size_t width;  // complete digit pairs between the marks
+  std::array<std::uint8_t, kMapSize> byte;
+};
+
+constexpr std::uint8_t nibble(char digit) {
+  return digit <= '9' ? digit - '0' : (digit | 0x20) - 'a' + 10;
+}
+
+// Two texts stand for other values whatever the byte order: read least
+// significant byte first, the largest finite binary32 becomes infinity and
+// negative zero becomes zero. Exact and case-sensitive, as written.
+std::string_view substitute(std::string_view field) {
+  if (field == "!FFFF7F7F!") return "!0000807F!";
+  if (field == "!00000080!") return "!00000000!";
+  return field;
+}
+
+// `field` is `!`, hex digits, `!`; a last unpaired digit takes no part.
+FieldBytes decode(std::string_view field) {
+  FieldBytes bytes{(field.size() - 2) / 2, {}};
+  const std::size_t kept = bytes.width < kMapSize ? bytes.width : kMapSize;
+  for (std::size_t i = 0; i < kept; ++i)
+    bytes.byte[i] = static_cast<std::uint8_t>(nibble(field[1 + 2 * i]) << 4 | nibble(field[2 + 2 * i]));
+  return bytes;
+}
+
+// Assembled first, so that the message reaches standard error in one piece.
+void write_message(TextOutput& diagnostics, std::initializer_list<std::string_view> parts) {
+  char text[128];
+  std::size_t length = 0;
+  for (std::string_view part : parts)
+    for (char c : part)
+      if (length < sizeof text) text[length++] = c;
+  diagnostics.write({text, length});
+}
+
+std::string_view decimal(int value, char (&text)[number_text::kMaxLength]) {
+  return {text, number_text::format_signed(value, text)};
+}
+
+template <std::size_t N>
+void match(ReorderRecord& record, const FieldBytes& bytes, const std::array<std::uint8_t, N>& reference,
+           TextOutput& diagnostics) {
+  char first[number_text::kMaxLength], second[number_text::kMaxLength];
+  for (std::size_t i = 0; i < N; ++i) {
+    std::size_t j = 0;
+    while (j < N && reference[j] != bytes.byte[i]) ++j;
+    if (j == N) {
+      write_message(diagnostics, {"manque match octet ", decimal(static_cast<int>(i), first), " \n"});
+    } else if (record.map[i] == kUnset) {
+      record.map[i] = static_cast<std::int8_t>(j);
+    } else {
+      // A record learns once per run; the stored position stays.
+      write_message(diagnostics, {"conflit dans le reorder octet ", decimal(record.map[i], first), " et octet ",
+                                  decimal(static_cast<int>(j), second), "\n"});
+    }
+  }
+}
+
+// The width found in the text, not the calibration line, decides the
+// reference: a 4-byte field on a double-precision line makes that record a
+// single-precision one. Other widths change only the record's width.
+void calibrate(ReorderRecord& record, std::string_view field, TextOutput& diagnostics) {
+  const FieldBytes bytes = decode(substitute(field));
+  record.width = bytes.width;
+  if (bytes.width == kSinglePi.size()) {
+    single_value = kSinglePi;
+    match(record, bytes, kSinglePi, diagnostics);
+    record.kind = kSinglePrecision;
+  } else if (bytes.width == kDoublePi.size()) {
+    double_value = kDoublePi;
+    match(record, bytes, kDoublePi, diagnostics);
+    record.kind = kDoublePrecision;
+  }
+}
+
+// Bytes whose map entry is unset or names no position of this value are
+// dropped: nothing is written outside the value.
+template <std::size_t N>
+void place(const ReorderRecord& record, const FieldBytes& bytes, std::array<std::uint8_t, N>& value) {
+  const std::size_t count = bytes.width < kMapSize ? bytes.width : kMapSize;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int position = record.map[i];
+    if (position >= 0 && static_cast<std::size_t>(position) < N) value[position] = bytes.byte[i];
+  }
+}
+
+template <typename Word, std::size_t N>
+Word load_little_endian(const std::array<std::uint8_t, N>& bytes) {
+  Word word = 0;
+  for (std::size_t i = N; i-- > 0;) word = word << 8 | bytes[i];
+  return word;
+}
+
+}  // namespace
+
+void calibrate_single(std::string_view field, TextOutput& diagnostics) {
+  calibrate(single_record, field, diagnostics);
+}
+
+void calibrate_double(std::string_view field, TextOutput& diagnostics) {
+  calibrate(double_record, field, diagnostics);
+}
+
+void rewrite_float_field(std::string_view field, TextOutput& out) {
+  const FieldBytes bytes = decode(substitute(field));
+  const ReorderRecord* record = kSearchList;
+  while (record && record->width != bytes.width) record = record->next;
+  if (!record) return;  // no calibration of this width yet: the field is dropped
+
+  char text[number_text::kMaxLength];
+  if (record->kind == kSinglePrecision) {
+    place(*record, bytes, single_value);
+    out.write({text, number_text::format_single(load_little_endian<std::uint32_t>(single_value), text)});
+  } else if (record->kind == kDoublePrecision) {
+    place(*record, bytes, double_value);
+    out.write({text, number_text::format_double(load_little_endian<std::uint64_t>(double_value), text)});
+  }
+}
+
+void reset_calibration() {
+  single_record = {nullptr, kNotCalibrated, 0, kUnsetMap};
+  double_record = {&single_record, kNotCalibrated, 0, kUnsetMap};
+  single_value = {};
+  double_value = {};
+}
 
 }  // namespace floatieee
