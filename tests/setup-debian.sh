@@ -9,6 +9,7 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 command -v make >/dev/null 2>&1 || need="$need make"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
+{ command -v man && command -v groff && command -v mandoc; } >/dev/null 2>&1 || need="$need man-db groff-base mandoc"
 if [ -n "$need" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo
