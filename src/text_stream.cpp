@@ -126,7 +126,7 @@ std::ptrdiff_t TextInput::read_line(char* buffer, std::size_t max) {
 
 TextOutput::TextOutput(int fd, bool unbuffered) : fd_(fd), unbuffered_(unbuffered) {}
 
-void TextOutput::write(std::string_view text) {
+void TextOutput::write_long(std::string_view text) {
   while (!text.empty()) {
     // Room for the worst case, every byte an LF.
     if (kBufferSize - used_ < 2 * std::min(text.size(), kBufferSize / 2)) drain();

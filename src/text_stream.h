@@ -44,7 +44,17 @@ class TextOutput {
   explicit TextOutput(int fd, bool unbuffered = false);
 
   // Appends `text`, each LF as CR LF. After a failure, text is dropped.
-  void write(std::string_view text);
+  void write(std::string_view text) {
+    // Most texts are a token or a number: copied here with no call.
+    if (text.size() <= kShortText && kBufferSize - used_ >= 2 * kShortText && !unbuffered_) {
+      for (char c : text) {
+        if (c == '\n') buffer_[used_++] = '\r';
+        buffer_[used_++] = c;
+      }
+      return;
+    }
+    write_long(text);
+  }
   void put(char c) { write(std::string_view(&c, 1)); }
 
   // Hands everything buffered to the descriptor; false once anything failed.
@@ -54,9 +64,11 @@ class TextOutput {
   int error() const { return error_; }
 
  private:
+  void write_long(std::string_view text);
   void drain();
 
   static constexpr std::size_t kBufferSize = 64 * 1024;
+  static constexpr std::size_t kShortText = 32;
   int fd_;
   bool unbuffered_;
   int error_ = 0;

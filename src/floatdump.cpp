@@ -1,0 +1,118 @@
+#include "floatdump.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "floatieee.h"
+#include "scanner.h"
+
+// The two scanners generated from floatdump.l.
+int file_scan_lex();
+int file_scan_lex_destroy();
+int terminal_scan_lex();
+int terminal_scan_lex_destroy();
+
+namespace {
+
+constexpr char kProgram[] = "floatdump";
+
+// The streams of the conversion under way.
+struct Session {
+  TextInput* in = nullptr;
+  TextOutput* out = nullptr;
+  TextOutput* diagnostics = nullptr;
+  const char* out_name = "standard output";
+};
+Session session;
+
+void report(TextOutput& errors, const char* what, const std::string& name, int error) {
+  errors.write(std::string(kProgram) + ": " + what + " " + name + ": " + std::strerror(error) + "\n");
+}
+
+[[noreturn]] void fail_writing() {
+  report(*session.diagnostics, "error writing", session.out_name, session.out->error());
+  std::exit(2);
+}
+
+// A result file, or the standard stream for "-"; -1 on failure.
+int open_path(const char* path, int standard, int flags) {
+  if (std::strcmp(path, "-") == 0) return standard;
+  return open(path, flags | O_CLOEXEC, 0666);
+}
+
+std::string quoted(const char* path) { return std::string("'") + path + "'"; }
+
+}  // namespace
+
+int scanner_read(char* buffer, int max) {
+  // Someone typing at a terminal sees each line converted before the next.
+  if (session.in->interactive()) session.out->flush();
+  if (session.out->error() != 0) fail_writing();
+  const std::ptrdiff_t got = session.in->read(buffer, static_cast<std::size_t>(max));
+  if (got < 0) scanner_fatal("input in flex scanner failed");
+  return static_cast<int>(got);
+}
+
+void scanner_echo(const char* text, int length) { session.out->write({text, static_cast<std::size_t>(length)}); }
+
+TextOutput& scanner_output() { return *session.out; }
+TextOutput& scanner_diagnostics() { return *session.diagnostics; }
+
+// What was converted before the failure stays in the output.
+void scanner_fatal(const char* message) {
+  const bool written = session.out->flush();
+  session.diagnostics->write(std::string(message) + "\n");
+  if (!written) fail_writing();
+  std::exit(2);
+}
+
+void scan(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnostics, const char* out_name) {
+  session = {&in, &out, &diagnostics, out_name};
+  floatieee::reset_calibration();
+  scanner.lex();
+  scanner.destroy();  // the next conversion starts afresh
+  if (!out.flush()) fail_writing();
+}
+
+void convert(TextInput& in, TextOutput& out, TextOutput& diagnostics, const char* out_name) {
+  // Full tables look one byte past a token before acting on it, which a
+  // terminal would answer only after the next line: it gets flex's
+  // interactive matching instead. Both come from the same rules.
+  const Scanner scanner = in.interactive() ? Scanner{terminal_scan_lex, terminal_scan_lex_destroy}
+                                           : Scanner{file_scan_lex, file_scan_lex_destroy};
+  scan(scanner, in, out, diagnostics, out_name);
+}
+
+int floatdump_main(int argc, char** argv) {
+  TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
+  if (argc < 3) {
+    errors.write("Zelvane(R) Orvenda(R) Quarnis Numeric dump converter version " FLOATDUMP_VERSION "\n");
+    errors.write(argc > 0 && argv[0] ? argv[0] : kProgram);
+    errors.write(" resultFile_in  resultFile_out");
+    return 1;
+  }
+  const int in_fd = open_path(argv[1], STDIN_FILENO, O_RDONLY);
+  if (in_fd < 0) {
+    report(errors, "cannot open input file", quoted(argv[1]), errno);
+    return 2;
+  }
+  const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+  if (out_fd < 0) {
+    report(errors, "cannot open output file", quoted(argv[2]), errno);
+    return 2;
+  }
+  const std::string out_name = out_fd == STDOUT_FILENO ? "standard output" : quoted(argv[2]);
+  TextInput in(in_fd);
+  TextOutput out(out_fd);
+  convert(in, out, errors, out_name.c_str());
+  if (close(out_fd) != 0) {
+    report(errors, "error writing", out_name, errno);
+    return 2;
+  }
+  close(in_fd);
+  return 0;
+}
