@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
+#include "hex_digit.h"
 #include "number_text.h"
 
 namespace entiers {
@@ -13,38 +15,46 @@ constexpr std::size_t kValueDigits = 8;  // nibbles in 32 bits
 // The digits between the marks; the scanner admits only hexadecimal ones.
 std::string_view digits_of(std::string_view field) { return field.substr(1, field.size() - 2); }
 
-constexpr std::uint32_t nibble(char digit) {
-  return digit <= '9' ? digit - '0' : (digit | 0x20) - 'a' + 10;
-}
-
 // The field's value: its first eight digits, the first one lowest. A signed
 // field shorter than that stands for a value whose leading F nibbles the
 // target left out.
 std::uint32_t value_of(std::string_view digits, bool is_signed) {
   const std::size_t count = std::min(digits.size(), kValueDigits);
   std::uint32_t value = 0;
-  for (std::size_t k = 0; k < count; ++k) value |= nibble(digits[k]) << (4 * k);
+  for (std::size_t k = 0; k < count; ++k) value |= std::uint32_t{hex_digit_value(digits[k])} << (4 * k);
   if (is_signed && count < kValueDigits) value |= ~std::uint32_t{0} << (4 * count);
   return value;
 }
 
+// The four binary digits of each nibble value, most significant first.
+constexpr char kNibbleBits[16][4] = {
+    {'0', '0', '0', '0'}, {'0', '0', '0', '1'}, {'0', '0', '1', '0'}, {'0', '0', '1', '1'},
+    {'0', '1', '0', '0'}, {'0', '1', '0', '1'}, {'0', '1', '1', '0'}, {'0', '1', '1', '1'},
+    {'1', '0', '0', '0'}, {'1', '0', '0', '1'}, {'1', '0', '1', '0'}, {'1', '0', '1', '1'},
+    {'1', '1', '0', '0'}, {'1', '1', '0', '1'}, {'1', '1', '1', '0'}, {'1', '1', '1', '1'},
+};
+constexpr std::size_t kBinaryLength = 34;       // fill digit, 32 bits, H
+constexpr std::size_t kHexadecimalLength = 10;  // 0, 8 digits, H
+
 // Fill digit, then the 32 bits most significant first, then "H".
 void write_binary(std::uint32_t value, char fill, TextOutput& out) {
-  char text[34];
-  text[0] = fill;
-  for (int bit = 0; bit < 32; ++bit) text[32 - bit] = (value >> bit) & 1 ? '1' : '0';
-  text[33] = 'H';
-  out.write(std::string_view(text, sizeof text));
+  out.write_formatted(kBinaryLength, [&](char* text) {
+    text[0] = fill;
+    for (int k = 0; k < 8; ++k) std::memcpy(text + 29 - 4 * k, kNibbleBits[(value >> (4 * k)) & 0xF], 4);
+    text[33] = 'H';
+    return kBinaryLength;
+  });
 }
 
 // The digits are placed as written, so a lower-case digit stays lower-case;
 // template places no digit reaches keep the template's fill.
-void write_hexadecimal(std::string_view digits, std::string_view form, TextOutput& out) {
-  char text[10];
-  std::copy(form.begin(), form.end(), text);
-  const std::size_t count = std::min(digits.size(), kValueDigits);
-  for (std::size_t k = 0; k < count; ++k) text[8 - k] = digits[k];
-  out.write(std::string_view(text, sizeof text));
+void write_hexadecimal(std::string_view digits, const char (&form)[kHexadecimalLength + 1], TextOutput& out) {
+  out.write_formatted(kHexadecimalLength, [&](char* text) {
+    std::memcpy(text, form, kHexadecimalLength);
+    const std::size_t count = std::min(digits.size(), kValueDigits);
+    for (std::size_t k = 0; k < count; ++k) text[8 - k] = digits[k];
+    return kHexadecimalLength;
+  });
 }
 
 }  // namespace
@@ -54,8 +64,8 @@ void unsigned_binary(std::string_view field, TextOutput& out) {
 }
 
 void unsigned_decimal(std::string_view field, TextOutput& out) {
-  char text[number_text::kMaxLength];
-  out.write({text, number_text::format_unsigned(value_of(digits_of(field), false), text)});
+  const std::uint32_t value = value_of(digits_of(field), false);
+  out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_unsigned(value, text); });
 }
 
 void unsigned_hexadecimal(std::string_view field, TextOutput& out) {
@@ -67,9 +77,8 @@ void signed_binary(std::string_view field, TextOutput& out) {
 }
 
 void signed_decimal(std::string_view field, TextOutput& out) {
-  char text[number_text::kMaxLength];
   const auto value = static_cast<std::int32_t>(value_of(digits_of(field), true));
-  out.write({text, number_text::format_signed(value, text)});
+  out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_signed(value, text); });
 }
 
 void signed_hexadecimal(std::string_view field, TextOutput& out) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "hex_digit.h"
 #include "number_text.h"
 
 namespace floatieee {
@@ -51,10 +52,6 @@ struct FieldBytes {
   std::array<std::uint8_t, kMapSize> byte;
 };
 
-constexpr std::uint8_t nibble(char digit) {
-  return digit <= '9' ? digit - '0' : (digit | 0x20) - 'a' + 10;
-}
-
 // Two texts stand for other values whatever the byte order: read least
 // significant byte first, the largest finite binary32 becomes infinity and
 // negative zero becomes zero. Exact and case-sensitive, as written.
@@ -66,10 +63,11 @@ std::string_view substitute(std::string_view field) {
 
 // `field` is `!`, hex digits, `!`; a last unpaired digit takes no part.
 FieldBytes decode(std::string_view field) {
-  FieldBytes bytes{(field.size() - 2) / 2, {}};
+  FieldBytes bytes;  // only the bytes decoded are ever read
+  bytes.width = (field.size() - 2) / 2;
   const std::size_t kept = bytes.width < kMapSize ? bytes.width : kMapSize;
   for (std::size_t i = 0; i < kept; ++i)
-    bytes.byte[i] = static_cast<std::uint8_t>(nibble(field[1 + 2 * i]) << 4 | nibble(field[2 + 2 * i]));
+    bytes.byte[i] = static_cast<std::uint8_t>(hex_digit_value(field[1 + 2 * i]) << 4 | hex_digit_value(field[2 + 2 * i]));
   return bytes;
 }
 
@@ -157,13 +155,14 @@ void rewrite_float_field(std::string_view field, TextOutput& out) {
   while (record && record->width != bytes.width) record = record->next;
   if (!record) return;  // no calibration of this width yet: the field is dropped
 
-  char text[number_text::kMaxLength];
   if (record->kind == kSinglePrecision) {
     place(*record, bytes, single_value);
-    out.write({text, number_text::format_single(load_little_endian<std::uint32_t>(single_value), text)});
+    const auto bits = load_little_endian<std::uint32_t>(single_value);
+    out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_single(bits, text); });
   } else if (record->kind == kDoublePrecision) {
     place(*record, bytes, double_value);
-    out.write({text, number_text::format_double(load_little_endian<std::uint64_t>(double_value), text)});
+    const auto bits = load_little_endian<std::uint64_t>(double_value);
+    out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_double(bits, text); });
   }
 }
 

@@ -112,44 +112,53 @@ constexpr auto kDigitPairs = [] {
   return pairs;
 }();
 
-// Exactly 8 digits of v < 10^8, two at a time.
-void write_8_digits(std::uint32_t v, char* out) {
-  const std::uint32_t parts[4] = {v / 1'000'000, v / 10'000 % 100, v / 100 % 100, v % 100};
-  for (int i = 0; i < 4; ++i) std::memcpy(out + 2 * i, &kDigitPairs[2 * parts[i]], 2);
+// 10^0 to 10^17.
+constexpr auto kPowersOfTenExact = [] {
+  std::array<std::uint64_t, 18> powers{};
+  powers[0] = 1;
+  for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
+
+// Exactly `count` digits of n < 10^count, two at a time from the right.
+void write_digits(std::uint64_t n, int count, char* out) {
+  char* p = out + count;
+  for (; count >= 2; count -= 2, n /= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (n % 100)], 2);
+  }
+  if (count == 1) *--p = static_cast<char>('0' + n);
 }
 
-// The 17 digits of 10^16 <= n < 10^17.
-void write_17_digits(std::uint64_t n, char* out) {
-  const std::uint64_t high = n / 100'000'000;  // 9 digits
-  out[0] = static_cast<char>('0' + high / 100'000'000);
-  write_8_digits(static_cast<std::uint32_t>(high % 100'000'000), out + 1);
-  write_8_digits(static_cast<std::uint32_t>(n % 100'000'000), out + 9);
-}
+// 17 significant digits, 10^16 <= digits < 10^17: |x| = digits * 10^(exponent - 16).
+struct Decimal17 {
+  std::uint64_t digits;
+  int exponent;
+};
 
 // The same 17 digits from the standard library: correctly rounded, which is
 // half up for every value that reaches it (it is never an exact tie).
-int seventeen_digits_by_library(std::uint64_t magnitude, char* digits) {
+Decimal17 seventeen_digits_by_library(std::uint64_t magnitude) {
   char text[32];  // d.dddddddddddddddde±dd[d]
   const char* end = std::to_chars(text, text + sizeof text, std::bit_cast<double>(magnitude),
                                   std::chars_format::scientific, kSignificantDigits - 1)
                         .ptr;
-  digits[0] = text[0];
-  for (int i = 1; i < kSignificantDigits; ++i) digits[i] = text[i + 1];
+  Decimal17 decimal{static_cast<std::uint64_t>(text[0] - '0'), 0};
+  for (int i = 1; i < kSignificantDigits; ++i) decimal.digits = decimal.digits * 10 + (text[i + 1] - '0');
   const char* sign = text + kSignificantDigits + 2;
-  int exponent = 0;
-  for (const char* p = sign + 1; p != end; ++p) exponent = exponent * 10 + (*p - '0');
-  return *sign == '-' ? -exponent : exponent;
+  for (const char* p = sign + 1; p != end; ++p) decimal.exponent = decimal.exponent * 10 + (*p - '0');
+  if (*sign == '-') decimal.exponent = -decimal.exponent;
+  return decimal;
 }
 
 // The 17 significant digits of |x| = magnitude (finite, nonzero), rounded
-// half up on the exact value, into `digits`; returns the decimal exponent
-// D - 1. z = |x| * 10^t lies in [10^16, 2 * 10^17) and one 128-bit product
+// half up on the exact value, with the decimal exponent D - 1. z = |x| * 10^t lies in [10^16, 2 * 10^17) and one 128-bit product
 // gives it to within 2^-69; the 17 digits are z rounded half up when
 // z < 10^17, else z / 10 rounded half up. The cut 10^t is exact wherever an
 // exact 18-digit tie can occur (t <= 24), so ties round up, as the number
 // text wants. A z closer than the error to a rounding boundary (no value
 // seen in testing) is left to the library.
-int seventeen_digits(std::uint64_t magnitude, char* digits) {
+Decimal17 seventeen_digits(std::uint64_t magnitude) {
   std::uint64_t significand = magnitude & Binary64::kFractionMask;
   int binary_exponent = Binary64::exponent(magnitude) - Binary64::kBias - Binary64::kFractionWidth;
   if (Binary64::exponent(magnitude) == 0) {  // subnormal: bring the top bit to the hidden place
@@ -184,18 +193,51 @@ int seventeen_digits(std::uint64_t magnitude, char* digits) {
     rounded = (integer + 5) / 10;
     ++exponent;
   }
-  if (undecided) return seventeen_digits_by_library(magnitude, digits);
+  if (undecided) return seventeen_digits_by_library(magnitude);
   if (rounded == kTen17) {  // 99999999999999999.5 carries into a new digit
     rounded = kTen16;
     ++exponent;
   }
-  write_17_digits(rounded, digits);
-  return exponent;
+  return {rounded, exponent};
 }
 
-// Writes [-]d.<precision digits>E<sign><3 digits> from digits[0, count),
-// padded with zeros, rounded half up once more on the one character after
-// the last kept, as the result file has it (a double rounding).
+// Writes the exponent part: E, a sign always, three digits always.
+char* write_exponent(int exponent, char* p) {
+  *p++ = 'E';
+  *p++ = exponent < 0 ? '-' : '+';
+  const int size = exponent < 0 ? -exponent : exponent;
+  *p++ = static_cast<char>('0' + size / 100);
+  std::memcpy(p, &kDigitPairs[2 * (size % 100)], 2);
+  return p + 2;
+}
+
+// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value,
+// rounded half up once more on the digit after the last kept one of its
+// 17-digit form (a double rounding, as the result file has it).
+inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision, char* out) {
+  // 4. Second rounding; 9.99...95 carries into a new digit and the exponent.
+  const int dropped = kSignificantDigits - 1 - precision;
+  std::uint64_t kept = decimal.digits / kPowersOfTenExact[dropped];
+  if (dropped > 0 && decimal.digits / kPowersOfTenExact[dropped - 1] % 10 >= 5) ++kept;
+  if (kept == kPowersOfTenExact[precision + 1]) {
+    kept = kPowersOfTenExact[precision];
+    ++decimal.exponent;
+  }
+  // 5. The text.
+  char digits[kSignificantDigits];
+  write_digits(kept, precision + 1, digits);
+  char* p = out;
+  if (negative) *p++ = '-';
+  *p++ = digits[0];
+  *p++ = '.';
+  std::memcpy(p, digits + 1, static_cast<std::size_t>(precision));
+  p = write_exponent(decimal.exponent, p + precision);
+  return static_cast<std::size_t>(p - out);
+}
+
+// The same text from a digit string (zero and the special kinds): digits[0,
+// count), padded with zeros, rounded half up on the one character after the
+// last kept.
 std::size_t write_text(bool negative, const char* digits, int count, int exponent, int precision,
                        char* out) {
   char* p = out;
@@ -222,13 +264,7 @@ std::size_t write_text(bool negative, const char* digits, int count, int exponen
       ++exponent;
     }
   }
-  // 5. Exponent: always signed, always three digits.
-  *p++ = 'E';
-  *p++ = exponent < 0 ? '-' : '+';
-  const int size = exponent < 0 ? -exponent : exponent;
-  *p++ = static_cast<char>('0' + size / 100);
-  *p++ = static_cast<char>('0' + size / 10 % 10);
-  *p++ = static_cast<char>('0' + size % 10);
+  p = write_exponent(exponent, p);
   return static_cast<std::size_t>(p - out);
 }
 
@@ -282,12 +318,15 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   // Zero of either sign is written unsigned.
   if (magnitude == 0) return write_text(false, "0", 1, 0, precision, out);
 
-  // 3. The 17 significant digits, half up on the exact value.
-  char digits[kSignificantDigits];
-  const int exponent = seventeen_digits(magnitude, digits);
-
-  // 4-5. Cut to the field's precision, then the text.
-  return write_text(negative, digits, kSignificantDigits, exponent, precision, out);
+  // 3. The 17 significant digits, half up on the exact value; 4-5. cut to the
+  // field's precision, then the text.
+  const Decimal17 decimal = seventeen_digits(magnitude);
+  // The two forms of float fields get copies of their own, dividing by constants.
+  switch (precision) {
+    case 7: return write_finite(negative, decimal, 7, out);
+    case 15: return write_finite(negative, decimal, 15, out);
+    default: return write_finite(negative, decimal, precision, out);
+  }
 }
 
 }  // namespace number_text

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 #include <sys/types.h>
 
@@ -45,17 +46,34 @@ class TextOutput {
 
   // Appends `text`, each LF as CR LF. After a failure, text is dropped.
   void write(std::string_view text) {
-    // Most texts are a token or a number: copied here with no call.
-    if (text.size() <= kShortText && kBufferSize - used_ >= 2 * kShortText && !unbuffered_) {
-      for (char c : text) {
-        if (c == '\n') buffer_[used_++] = '\r';
-        buffer_[used_++] = c;
+    // Most texts are a token short enough to copy here with no loop: a
+    // line's LF, if any, is its last byte.
+    const std::size_t n = text.size();
+    if (n <= kShortText && kBufferSize - used_ > kShortText && !unbuffered_) {
+      const std::size_t body = n - (n > 0 && text[n - 1] == '\n');
+      if (std::memchr(text.data(), '\n', body) == nullptr) {
+        std::memcpy(buffer_ + used_, text.data(), body);
+        used_ += body;
+        if (body < n) {
+          buffer_[used_++] = '\r';
+          buffer_[used_++] = '\n';
+        }
+        return;
       }
-      return;
     }
     write_long(text);
   }
   void put(char c) { write(std::string_view(&c, 1)); }
+
+  // Appends what `format(place)` writes at `place` and returns the length
+  // of: at most `max` bytes, holding no LF (a number text or a template).
+  // The text is made in place, never copied.
+  template <typename Format>
+  void write_formatted(std::size_t max, Format format) {
+    if (kBufferSize - used_ < max) drain();
+    used_ += format(buffer_ + used_);
+    if (unbuffered_) drain();
+  }
 
   // Hands everything buffered to the descriptor; false once anything failed.
   bool flush();
