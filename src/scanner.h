@@ -4,10 +4,14 @@
 // terminal.
 #pragma once
 
+#include <cstddef>
+
 #include "text_stream.h"
 
 // Fills the scanner's buffer with at most `max` bytes; 0 at end of input. A
-// read failure, or an earlier failed write of the output, is fatal.
+// file or pipe fills all `max` unless its input ends; a terminal gives a line.
+// A read failure is fatal once the bytes read before it have been scanned; an
+// earlier failed write of the output is fatal too.
 int scanner_read(char* buffer, int max);
 
 // Copies matched text to the output as it stands.
@@ -16,6 +20,17 @@ void scanner_echo(const char* text, int length);
 // Flushes what was converted, writes `message` and a newline to standard
 // error and exits with status 2.
 [[noreturn]] void scanner_fatal(const char* message);
+
+// The scanner's malloc, realloc and free. A null result is fatal to the
+// scanner. A size beyond INT_MAX is refused: the scanner's int arithmetic has
+// run out there.
+void* scanner_allocate(std::size_t size);
+void* scanner_reallocate(void* block, std::size_t size);
+void scanner_release(void* block);
+
+// For tests: the `n`-th scanner allocation or reallocation from now on fails
+// (1: the next one), as if memory had run out; 0 makes none fail.
+void scanner_fail_allocation(int n);
 
 // Where conversions write, and where calibration problems go.
 TextOutput& scanner_output();

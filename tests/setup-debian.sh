@@ -10,6 +10,13 @@ command -v make >/dev/null 2>&1 || need="$need make"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 { command -v man && command -v groff && command -v mandoc; } >/dev/null 2>&1 || need="$need man-db groff-base mandoc"
+command -v valgrind >/dev/null 2>&1 || need="$need valgrind"
+# The fuzz target: clang with libFuzzer, which lives in clang's run-time libraries.
+if ! command -v clang++ >/dev/null 2>&1; then
+  need="$need clang libclang-rt-dev"
+elif [ ! -f "$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-$(uname -m).a" ]; then
+  need="$need libclang-rt-dev"
+fi
 if [ -n "$need" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo

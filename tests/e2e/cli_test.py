@@ -1,18 +1,22 @@
 #!/usr/bin/env python3
 """The floatdump command as a user meets it: arguments, files that cannot be
-opened or written, the standard streams, a terminal, long tokens and reads
-that split a CR LF pair.
+opened, read or written, the standard streams, a terminal, long tokens,
+memory limits and reads that split a CR LF pair.
 
 Usage: cli_test.py FLOATDUMP CASE...   (cli_test.py --list names the cases)
 """
+import hashlib
 import os
 import pty
 import re
+import resource
 import select
+import signal
 import subprocess
 import sys
 import tempfile
 import termios
+import threading
 import time
 
 CASES = {}
@@ -30,6 +34,87 @@ def run(*args, stdin=b"", cwd=None, **kwargs):
 def expect(actual, wanted, what):
     if actual != wanted:
         raise AssertionError(f"{what}:\n  got      {actual!r}\n  expected {wanted!r}")
+
+
+def open_terminal():
+    """A pseudo-terminal (master, slave) that does not echo and passes Ctrl-Z on as data."""
+    master, slave = pty.openpty()
+    attrs = termios.tcgetattr(slave)
+    attrs[3] &= ~termios.ECHO
+    attrs[6][termios.VSUSP] = 0  # like `stty susp undef`
+    termios.tcsetattr(slave, termios.TCSANOW, attrs)
+    return master, slave
+
+
+def stream(chunks, env=None, preexec_fn=None):
+    """Runs `floatdump - -` on the chunks, fed through a pipe while the output
+    is read back, so that no copy of a large input or output is kept. Returns
+    the status, the output's size and SHA-256, and standard error."""
+    with tempfile.TemporaryFile() as err:
+        p = subprocess.Popen([BIN, "-", "-"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=err,
+                             env=env, preexec_fn=preexec_fn)
+
+        def feed():
+            try:
+                for chunk in chunks:
+                    p.stdin.write(chunk)
+                p.stdin.close()
+            except BrokenPipeError:  # the converter gave up reading
+                pass
+
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        digest, size = hashlib.sha256(), 0
+        while chunk := p.stdout.read(1 << 20):
+            digest.update(chunk)
+            size += len(chunk)
+        status = p.wait(timeout=600)
+        feeder.join()
+        err.seek(0)
+        return status, size, digest.hexdigest(), err.read()
+
+
+def size_and_digest(chunks):
+    digest, size = hashlib.sha256(), 0
+    for chunk in chunks:
+        digest.update(chunk)
+        size += len(chunk)
+    return size, digest.hexdigest()
+
+
+# One quoted text of at least `megabytes` MB (10^6 bytes) on one line,
+# between converted fields: marks, fields, lone CRs and 8-bit bytes inside it
+# are copied as they stand.
+TOKEN_PIECE = b"x = (1A} !0000803F! {E] \"F1\" \r\xff "
+TOKEN_CHUNK = TOKEN_PIECE * ((1 << 20) // len(TOKEN_PIECE))
+
+
+def token_chunks(megabytes):
+    return -(-megabytes * 10**6 // len(TOKEN_CHUNK))
+
+
+def long_token_input(megabytes):
+    yield b"F1 !DB0F4940!\nbefore (1A}\n'"
+    for _ in range(token_chunks(megabytes)):
+        yield TOKEN_CHUNK
+    yield b"' after {E}\n"
+
+
+def long_token_output(megabytes):
+    yield b"before 161\r\n'"
+    for _ in range(token_chunks(megabytes)):
+        yield TOKEN_CHUNK
+    yield b"' after -2\r\n"
+
+
+class Skipped(Exception):
+    pass
+
+
+def sanitized():
+    """Whether the command is an AddressSanitizer build."""
+    with open(BIN, "rb") as f:
+        return b"__asan_init" in f.read()
 
 
 @case
@@ -91,6 +176,25 @@ def full_disk():
 
 
 @case
+def output_file_size_limit():
+    # Past the file size limit (as after `ulimit -f`) a write fails half-way:
+    # the output keeps what fitted.
+    limit = 100_000
+
+    def limited():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+    with tempfile.TemporaryDirectory() as d:
+        open(f"{d}/in", "wb").write(b"(1}\n" * 50000)
+        r = run("in", "out", cwd=d, preexec_fn=limited, restore_signals=False)
+        expect((r.returncode, r.stderr), (2, b"floatdump: error writing 'out': File too large\r\n"),
+               "status and stderr")
+        out = open(f"{d}/out", "rb").read()
+        expect(out == (b"1\r\n" * 50000)[:limit], True, f"output is what fitted ({len(out)} bytes)")
+
+
+@case
 def closed_standard_output():
     r = subprocess.run(f"'{BIN}' - - >&-", shell=True, input=b"(1}\n", capture_output=True, timeout=60)
     expect(r.returncode, 2, "status")
@@ -130,12 +234,43 @@ def long_tokens_are_never_cut():
 
 
 @case
+def token_of_200_megabytes():
+    status, size, digest, err = stream(long_token_input(200))
+    expect((status, err), (0, b""), "status and stderr")
+    expect((size, digest), size_and_digest(long_token_output(200)), "output size and SHA-256")
+
+
+@case
+def token_past_one_gibibyte():
+    # Doubling the buffer of 2^30 characters would pass INT_MAX: it grows by
+    # an eighth instead, and the token is still converted whole.
+    if sanitized():
+        raise Skipped("a sanitizer build adds nothing here to token_of_200_megabytes but minutes")
+    status, size, digest, err = stream(long_token_input(1100))
+    expect((status, err), (0, b""), "status and stderr")
+    expect((size, digest), size_and_digest(long_token_output(1100)), "output size and SHA-256")
+
+
+@case
+def token_beyond_the_memory_limit():
+    # The scanner's buffer cannot grow to hold the token: the message, status
+    # 2, and the text before the token converted.
+    limit_mb = 100
+    if sanitized():  # AddressSanitizer reserves far more address space than any limit leaves
+        env = dict(os.environ, ASAN_OPTIONS=f"allocator_may_return_null=1:max_allocation_size_mb={limit_mb}")
+        status, size, digest, err = stream(long_token_input(200), env=env)
+        err = re.sub(rb"==\d+==WARNING: AddressSanitizer failed to allocate 0x[0-9a-f]+ bytes\n", b"", err)
+    else:
+        def limited():
+            resource.setrlimit(resource.RLIMIT_AS, (limit_mb << 20, limit_mb << 20))
+        status, size, digest, err = stream(long_token_input(200), preexec_fn=limited)
+    expect((status, err), (2, b"fatal error - scanner input buffer overflow\r\n"), "status and stderr")
+    expect((size, digest), size_and_digest([b"before 161\r\n"]), "output size and SHA-256")
+
+
+@case
 def terminal_lines_convert_as_they_arrive():
-    master, slave = pty.openpty()
-    attrs = termios.tcgetattr(slave)
-    attrs[3] &= ~termios.ECHO
-    attrs[6][termios.VSUSP] = 0  # like `stty susp undef`: Ctrl-Z reaches the converter as data
-    termios.tcsetattr(slave, termios.TCSANOW, attrs)
+    master, slave = open_terminal()
     p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(slave)
 
@@ -159,11 +294,39 @@ def terminal_lines_convert_as_they_arrive():
         os.close(master)
 
 
+@case
+def terminal_hung_up():
+    # A terminal that goes away fails the next read (EIO): the lines read
+    # before it are converted, the unfinished one never arrived.
+    master, slave = open_terminal()
+    p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    os.close(slave)
+    try:
+        os.write(master, b"n = (1A}\nm = (2")
+        out = b""
+        deadline = time.monotonic() + 10
+        while len(out) < 9 and time.monotonic() < deadline:  # the first line is converted ...
+            if select.select([p.stdout], [], [], 0.1)[0]:
+                out += os.read(p.stdout.fileno(), 4096)
+        time.sleep(0.2)  # ... and the converter waits for the next
+    finally:
+        os.close(master)
+    rest, err = p.communicate(timeout=10)
+    expect((p.returncode, err), (2, b"input in flex scanner failed\r\n"), "status and stderr")
+    expect(out + rest, b"n = 161\r\n", "output")
+
+
 if __name__ == "__main__":
     if sys.argv[1:] == ["--list"]:
         print(";".join(CASES))
         sys.exit(0)
     BIN = os.path.abspath(sys.argv[1])
+    skipped = False
     for name in sys.argv[2:] or CASES:
-        CASES[name]()
-        print(f"{name}: ok")
+        try:
+            CASES[name]()
+            print(f"{name}: ok")
+        except Skipped as reason:
+            print(f"{name}: skipped, {reason}")
+            skipped = True
+    sys.exit(77 if skipped else 0)  # 77: ctest's SKIP_RETURN_CODE

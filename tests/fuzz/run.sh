@@ -1,0 +1,39 @@
+#!/bin/sh
+# Builds the fuzz target with clang in build-fuzz and runs it for SECONDS
+# (default 60) with one worker, seeded with the end-to-end inputs (one of them
+# a token that outgrows the scanner's first buffer). Fails on any crash,
+# sanitizer report or failed check; the input that caused it is left in
+# build-fuzz/findings/.
+#
+# Usage: tests/fuzz/run.sh [SECONDS [CORPUS_DIR]]
+#   CORPUS_DIR keeps the corpus between runs (default: a temporary directory).
+set -eu
+cd "$(dirname "$0")/../.."
+tests/setup-debian.sh
+seconds=${1:-60}
+build=${FLOATDUMP_FUZZ_BUILD:-build-fuzz}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLOATDUMP_FUZZ=ON >/dev/null
+cmake --build "$build" --target convert_fuzz -j "$jobs"
+
+if [ $# -ge 2 ]; then
+  corpus=$2
+  mkdir -p "$corpus"
+else
+  corpus=$(mktemp -d)
+  trap 'rm -rf "$corpus"' EXIT
+fi
+cp tests/e2e/cases/*.in "$corpus"/
+
+# libFuzzer reports every new input: its log is shown only on failure.
+mkdir -p "$build/findings"
+log=$build/fuzz.log
+if ! "$build/tests/convert_fuzz" -max_total_time="$seconds" -max_len=32768 -timeout=10 -rss_limit_mb=2048 \
+  -dict=tests/fuzz/floatdump.dict -artifact_prefix="$build/findings/" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+  tail -n 80 "$log"
+  echo "fuzz: FAILED; the input is in $build/findings/, the whole log in $log"
+  exit 1
+fi
+grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$log"
+echo "fuzz: no finding in $seconds s"

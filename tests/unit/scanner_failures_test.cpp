@@ -1,0 +1,160 @@
+// The scanner's fatal failures, each in a child process: exit status 2, the
+// message and CR LF on standard error, and an output that holds exactly the
+// text converted before the failure. Interrupted reads are no failure.
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "scanner.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+// Set in a death test's child: from then on operator new fails, as it does
+// once memory has run out. The scanner allocates with malloc, through hooks
+// of its own.
+bool new_fails = false;
+
+void* operator new(std::size_t size) {
+  if (!new_fails)
+    if (void* block = std::malloc(size != 0 ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+int file_scan_lex();
+int file_scan_lex_destroy();
+int terminal_scan_lex();
+int terminal_scan_lex_destroy();
+
+namespace {
+
+const Scanner kScanners[] = {{file_scan_lex, file_scan_lex_destroy}, {terminal_scan_lex, terminal_scan_lex_destroy}};
+
+int memory_file(const std::string& bytes) {
+  const int fd = memfd_create("scanner_failures", 0);
+  EXPECT_EQ(static_cast<ssize_t>(bytes.size()), write(fd, bytes.data(), bytes.size()));
+  lseek(fd, 0, SEEK_SET);
+  return fd;
+}
+
+std::string contents(int fd) {
+  std::string bytes;
+  char chunk[65536];
+  for (ssize_t got; (got = pread(fd, chunk, sizeof chunk, static_cast<off_t>(bytes.size()))) > 0;)
+    bytes.append(chunk, static_cast<std::size_t>(got));
+  return bytes;
+}
+
+// A device that delivers what the file holds and then fails instead of
+// reporting its end.
+ssize_t read_then_fail(int fd, void* buffer, std::size_t count) {
+  const ssize_t got = ::read(fd, buffer, count);
+  if (got != 0) return got;
+  errno = EIO;
+  return -1;
+}
+
+// Every other read is interrupted by a signal before it transfers anything.
+ssize_t interrupted_read(int fd, void* buffer, std::size_t count) {
+  static bool interrupt = false;
+  interrupt = !interrupt;
+  if (interrupt) {
+    errno = EINTR;
+    return -1;
+  }
+  return ::read(fd, buffer, count);
+}
+
+// One token of `length` characters.
+std::string quoted_text(std::size_t length) {
+  std::string text(length, 'x');
+  text.front() = text.back() = '\'';
+  return text;
+}
+
+struct Failure {
+  const char* what;
+  std::string input;
+  int failing_allocation;  // 0: none
+  RawRead raw_read;        // nullptr: read(2)
+  std::string message;
+  std::string output;  // what the output must hold afterwards
+};
+
+TEST(ScannerFailure, EndsWithStatus2AndKeepsTheConvertedText) {
+  const std::string kNoMemory = "out of dynamic memory in yy_create_buffer()";
+  const std::string kOverflow = "fatal error - scanner input buffer overflow";
+  const std::string kReadFailed = "input in flex scanner failed";
+  const std::string kLines = "F1 !DB0F4940!\nn = (1A} x = !0000803F!\n";
+  const std::string kConverted = "n = 161 x = 1.0000000E+000\r\n";
+  const Failure failures[] = {
+      // The scan starts with three allocations: the buffer stack, the buffer and its characters.
+      {"buffer stack", kLines, 1, nullptr, kNoMemory, ""},
+      {"buffer record", kLines, 2, nullptr, kNoMemory, ""},
+      {"buffer characters", kLines, 3, nullptr, kNoMemory, ""},
+      // The buffer holds 16384 characters and doubles when a token fills it.
+      {"first growth", kLines + quoted_text(20000) + "\n", 4, nullptr, kOverflow, kConverted},
+      {"second growth", kLines + quoted_text(40000) + "\n", 5, nullptr, kOverflow, kConverted},
+      {"failing device", kLines + "m = (2", 0, read_then_fail, kReadFailed, kConverted + "m = "},
+      {"failing device at once", "", 0, read_then_fail, kReadFailed, ""},
+  };
+  for (const Scanner scanner : kScanners) {
+    for (const Failure& f : failures) {
+      SCOPED_TRACE(f.what);
+      const int in_fd = memory_file(f.input);
+      const int out_fd = memory_file("");
+      EXPECT_EXIT(
+          {
+#if defined(__SANITIZE_ADDRESS__)
+            // flex drops the blocks it was building when it gives up; the process ends there.
+            __lsan_disable();
+#endif
+            TextInput in(in_fd, f.raw_read);
+            TextOutput out(out_fd);
+            TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
+            scanner_fail_allocation(f.failing_allocation);
+            new_fails = true;  // reporting a failure needs no memory
+            scan(scanner, in, out, errors, "memory");
+          },
+          testing::ExitedWithCode(2), testing::Eq(f.message + "\r\n"));
+      EXPECT_EQ(f.output, contents(out_fd));
+      close(in_fd);
+      close(out_fd);
+    }
+  }
+}
+
+// A read interrupted by a signal is tried again: the conversion is the same
+// as without interruptions, and nothing is reported.
+TEST(ScannerFailure, InterruptedReadsAreRetriedSilently) {
+  std::string input = "F2 !182D4454FB210940!\r\n";
+  for (int i = 0; i < 20000; ++i) input += "x = (1A} y = !000000000000F03F! 'quoted'\r\n";  // several reads
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) expected += "x = 161 y = 1.000000000000000E+000 'quoted'\r\n";
+  for (const Scanner scanner : kScanners) {
+    const int in_fd = memory_file(input);
+    const int out_fd = memory_file("");
+    const int errors_fd = memory_file("");
+    {
+      TextInput in(in_fd, interrupted_read);
+      TextOutput out(out_fd), errors(errors_fd);
+      scan(scanner, in, out, errors, "memory");
+      errors.flush();
+    }
+    EXPECT_TRUE(contents(out_fd) == expected);
+    EXPECT_EQ("", contents(errors_fd));
+    close(in_fd);
+    close(out_fd);
+    close(errors_fd);
+  }
+}
+
+}  // namespace
