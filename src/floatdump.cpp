@@ -1,6 +1,7 @@
 #include "floatdump.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -145,10 +146,23 @@ int floatdump_main(int argc, char** argv) {
     report(errors, "cannot open input file", quoted(argv[1]), errno);
     return 2;
   }
-  const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+  // Truncated only once known not to be the result file itself, which
+  // would otherwise be emptied before it is read.
+  const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT);
   if (out_fd < 0) {
     report(errors, "cannot open output file", quoted(argv[2]), errno);
     return 2;
+  }
+  struct stat in_file, out_file;
+  if (fstat(in_fd, &in_file) == 0 && fstat(out_fd, &out_file) == 0 && S_ISREG(out_file.st_mode)) {
+    if (in_file.st_dev == out_file.st_dev && in_file.st_ino == out_file.st_ino) {
+      errors.write(std::string(kProgram) + ": input file " + quoted(argv[1]) + " is also the output file\n");
+      return 2;
+    }
+    if (ftruncate(out_fd, 0) != 0) {
+      report(errors, "cannot open output file", quoted(argv[2]), errno);
+      return 2;
+    }
   }
   const std::string out_name = out_fd == STDOUT_FILENO ? "standard output" : quoted(argv[2]);
   TextInput in(in_fd);

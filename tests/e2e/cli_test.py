@@ -161,6 +161,24 @@ def unopenable_output_file():
 
 
 @case
+def input_file_is_also_the_output_file():
+    with tempfile.TemporaryDirectory() as d:
+        open(f"{d}/in", "wb").write(b"(1}\n")
+        os.link(f"{d}/in", f"{d}/link")
+        for args, stdin in ((["in", "in"], None), (["in", "link"], None), (["-", "in"], f"{d}/in")):
+            with open(stdin or os.devnull, "rb") as source:
+                r = subprocess.run([BIN, *args], stdin=source, capture_output=True, cwd=d, timeout=60)
+            expect(r.returncode, 2, f"status of {args}")
+            name = "in" if args[0] == "in" else "-"
+            expect(r.stderr, b"floatdump: input file '%s' is also the output file\r\n" % name.encode(), "stderr")
+            expect(open(f"{d}/in", "rb").read(), b"(1}\n", "the result file, untouched")
+        # An existing output file that is another file is still emptied first.
+        open(f"{d}/out", "wb").write(b"old text that is longer than the new\n")
+        r = run("in", "out", cwd=d)
+        expect((r.returncode, open(f"{d}/out", "rb").read()), (0, b"1\r\n"), "status and output")
+
+
+@case
 def directory_as_input():
     with tempfile.TemporaryDirectory() as d:
         r = run(".", "out", cwd=d)
