@@ -49,6 +49,7 @@ class TextOutput {
     // Most texts are a token short enough to copy here with no loop: a
     // line's LF, if any, is its last byte.
     const std::size_t n = text.size();
+    if (n == 0) return;
     if (n <= kShortText && kBufferSize - used_ > kShortText && !unbuffered_) {
       const std::size_t body = n - (n > 0 && text[n - 1] == '\n');
       if (std::memchr(text.data(), '\n', body) == nullptr) {
@@ -63,7 +64,6 @@ class TextOutput {
     }
     write_long(text);
   }
-  void put(char c) { write(std::string_view(&c, 1)); }
 
   // Appends what `format(place)` writes at `place` and returns the length
   // of: at most `max` bytes, holding no LF (a number text or a template).

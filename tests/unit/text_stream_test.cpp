@@ -77,7 +77,7 @@ TEST(TextInput, NothingIsReadAfterCtrlZ) {
 TEST(TextOutput, WritesEveryLfAsCrLf) {
   EXPECT_EQ("a\r\nb\r\r\n\r\n\x1a\r", capture_output([](TextOutput& out) {
               out.write("a\nb\r\n");
-              out.put('\n');
+              out.write("\n");
               out.write("\x1a\r");
             }));
   const std::string lines(300000, '\n');  // more than the buffer holds, all of it doubled
