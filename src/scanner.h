@@ -1,29 +1,58 @@
-// What the scanners generated from floatdump.l share: the streams of the
-// conversion under way and the one fatal path. Two scanners come from the same
-// rules: full tables for files and pipes, flex's interactive matching for a
-// terminal.
+// The scanner run-time: what the two dump scanners share (the streams of the
+// conversion under way, reading, echo, the buffer's memory and the one fatal
+// path) and the whole-conversion entry point. Both follow the rules of
+// floatdump.l: flex's scanner is generated from them and matches
+// interactively, for a terminal; the hand-written one (file_scanner.cpp)
+// copies plain text a block at a time, for files and pipes.
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "text_stream.h"
 
-// Fills the scanner's buffer with at most `max` bytes; 0 at end of input. A
-// file or pipe fills all `max` unless its input ends; a terminal gives a line.
-// A read failure is fatal once the bytes read before it have been scanned; an
-// earlier failed write of the output is fatal too.
+// A dump scanner: its yylex and yylex_destroy.
+struct Scanner {
+  int (*lex)();
+  int (*destroy)();
+};
+
+int flex_scan_lex();
+int flex_scan_lex_destroy();
+int file_scan_lex();
+int file_scan_lex_destroy();
+
+inline constexpr Scanner kFlexScanner{flex_scan_lex, flex_scan_lex_destroy};
+inline constexpr Scanner kFileScanner{file_scan_lex, file_scan_lex_destroy};
+
+// One whole conversion by `scanner`, with no calibration at the start. A
+// read failure ends the input: what was read before it is converted, then it
+// is fatal. A failed write to `out` (named `out_name` in the message) is fatal.
+void scan(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnostics, const char* out_name);
+
+// Fills `buffer` with at most `max` bytes; 0 at end of input, and after a
+// read failure. A file or pipe fills all `max` unless its input ends; a
+// terminal gives a line. An earlier failed write of the output is fatal.
 int scanner_read(char* buffer, int max);
 
-// Copies matched text to the output as it stands.
-void scanner_echo(const char* text, int length);
+// flex's buffer ends with NUL and flex rescans the pending token at each NUL
+// it meets, so a NUL-filled dump would take quadratic time. No scanner ever
+// sees 0x1A (it ends the text), so flex reads every NUL as 0x1A and echoes
+// 0x1A as NUL: no rule tells the two apart.
+int scanner_read_for_flex(char* buffer, int max);
+void scanner_echo_for_flex(char* text, int length);
 
-// Flushes what was converted, writes `message` and a newline to standard
+// Where conversions write, and where calibration problems go.
+TextOutput& scanner_output();
+TextOutput& scanner_diagnostics();
+
+// Flushes what was converted, writes `message` and a line end to standard
 // error and exits with status 2.
 [[noreturn]] void scanner_fatal(const char* message);
 
-// The scanner's malloc, realloc and free. A null result is fatal to the
-// scanner. A size beyond INT_MAX is refused: the scanner's int arithmetic has
-// run out there.
+// The scanners' malloc, realloc and free. A null result is fatal to the
+// scanner. A size beyond INT_MAX is refused: flex's int arithmetic has run
+// out there.
 void* scanner_allocate(std::size_t size);
 void* scanner_reallocate(void* block, std::size_t size);
 void scanner_release(void* block);
@@ -32,16 +61,5 @@ void scanner_release(void* block);
 // (1: the next one), as if memory had run out; 0 makes none fail.
 void scanner_fail_allocation(int n);
 
-// Where conversions write, and where calibration problems go.
-TextOutput& scanner_output();
-TextOutput& scanner_diagnostics();
-
-// A generated scanner: its yylex and yylex_destroy.
-struct Scanner {
-  int (*lex)();
-  int (*destroy)();
-};
-
-// One whole conversion by `scanner`, with no calibration at the start. A
-// failed write to `out` (named `out_name` in the message) is fatal.
-void scan(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnostics, const char* out_name);
+// Writes "floatdump: <what> <name>: <reason for error>" and a line end.
+void report(TextOutput& errors, std::string_view what, std::string_view name, int error);

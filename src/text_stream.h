@@ -65,6 +65,16 @@ class TextOutput {
     write_long(text);
   }
 
+  // Appends `text`, which holds no LF, as it stands.
+  void write_plain(std::string_view text) {
+    if (text.size() <= kBufferSize - used_ && !unbuffered_) {
+      std::memcpy(buffer_ + used_, text.data(), text.size());
+      used_ += text.size();
+      return;
+    }
+    write_long(text);
+  }
+
   // Appends what `format(place)` writes at `place` and returns the length
   // of: at most `max` bytes, holding no LF (a number text or a template).
   // The text is made in place, never copied.
