@@ -31,7 +31,7 @@ fail() {
 need() {
   for tool in "$@"; do
     command -v "$tool" >/dev/null 2>&1 || {
-      echo "FAIL: '$tool' is not installed (tests/setup-debian.sh installs it)"
+      echo "FAIL: '$tool' is not installed (scripts/setup-debian.sh installs it)"
       exit 1
     }
   done

@@ -9,7 +9,7 @@
 #   CORPUS_DIR keeps the corpus between runs (default: a temporary directory).
 set -eu
 cd "$(dirname "$0")/../.."
-tests/setup-debian.sh
+scripts/setup-debian.sh
 seconds=${1:-60}
 build=${FLOATDUMP_FUZZ_BUILD:-build-fuzz}
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, and runs every test in both.
 set -eu
 cd "$(dirname "$0")/.."
-tests/setup-debian.sh
+scripts/setup-debian.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B build -DFLOATDUMP_WERROR=ON
