@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Times floatdump against cat and unix2dos on the three benchmark corpora and
-# prints MB/s (10^6 bytes), the ratios to cat and floatdump's peak resident
-# memory. Figures only: nothing here passes or fails on speed.
+# Times floatdump against cat, the I/O floor (io_floor.cpp: 64 KiB reads, LF
+# written as CR LF, nothing else) and unix2dos on the three benchmark corpora
+# and prints MB/s (10^6 bytes), the ratios to cat and to the floor, and
+# floatdump's peak resident memory. Every run starts from no output file:
+# truncating a large one costs about as much as cat's whole copy. Figures
+# only: nothing here passes or fails on speed.
 #
 # usage: bench/throughput.sh [--quick] [--memory] [--runs N] [BUILD_DIR]
 #   BUILD_DIR  a Release build holding floatdump (default: build)
@@ -43,26 +46,31 @@ mapfile -t corpora < <(python3 "$here/make_corpus.py" "${sizes[@]}" "$build/benc
 
 work=$(mktemp -d "$build/bench-run.XXXXXX")  # same disk as the corpora
 trap 'rm -rf "$work"' EXIT
-out=$work/out  # every command writes (and truncates) the same file
+out=$work/out  # every command writes the same file, removed before each run
+io_floor=$work/io_floor
+c++ -O2 -o "$io_floor" "$here/io_floor.cpp"
 
 for corpus in "${corpora[@]}"; do
   name=$(basename "$corpus" .txt)
   printf -v fd "%q %q %q" "$floatdump" "$corpus" "$out"
   printf -v ct "cat %q > %q" "$corpus" "$out"
   printf -v u2d "unix2dos -q -n %q %q" "$corpus" "$out"
-  commands=("$fd" "$ct" "$u2d")
-  labels=(floatdump cat unix2dos)
+  printf -v floor "%q %q %q" "$io_floor" "$corpus" "$out"
+  commands=("$fd" "$ct" "$floor" "$u2d")
+  labels=(floatdump cat io_floor unix2dos)
   cat "$corpus" >/dev/null  # into the page cache
   echo "timing $name: a warm-up round and $runs more" >&2
   for ((round = 0; round <= runs; round++)); do  # round 0 is the warm-up
     args=()
-    for ((i = 0; i < 3; i++)); do
-      k=$(((i + round) % 3))
+    for ((i = 0; i < 4; i++)); do
+      k=$(((i + round) % 4))
       args+=(-n "${labels[k]}" "${commands[k]}")
     done
-    hyperfine --runs 1 --style none --export-json "$work/$name.$round.json" "${args[@]}" >/dev/null
+    hyperfine --runs 1 --style none --prepare "rm -f $(printf %q "$out")" \
+      --export-json "$work/$name.$round.json" "${args[@]}" >/dev/null
   done
   rm "$work/$name.0.json"
+  rm -f "$out"
   /usr/bin/time -f %M -o "$work/$name.rss" "$floatdump" "$corpus" "$out"
   stat -c %s "$corpus" >"$work/$name.size"
 done
@@ -70,21 +78,21 @@ done
 python3 - "$work" "${corpora[@]}" <<'EOF'
 import glob, json, os, statistics, sys
 work, corpora = sys.argv[1], sys.argv[2:]
-print(f"{'corpus':<16}{'MB':>7}{'floatdump MB/s':>16}{'cat MB/s':>10}{'unix2dos MB/s':>15}"
-      f"{'fd/cat':>8}{'  (range)':<14}{'u2d/cat':>8}{'fd peak RSS':>13}")
+print(f"{'corpus':<16}{'MB':>7}{'floatdump MB/s':>16}{'cat MB/s':>10}{'floor MB/s':>12}"
+      f"{'fd/cat':>8}{'  (range)':<14}{'floor/cat':>10}{'fd/floor':>10}{'u2d/cat':>9}{'fd peak RSS':>13}")
 for corpus in corpora:
     name = os.path.basename(corpus)[:-4]
     times = {}  # command -> one time per round
     for path in glob.glob(f"{work}/{name}.*.json"):
         for result in json.load(open(path))["results"]:
             times.setdefault(result["command"], []).append(result["times"][0])
-    fd, cat, u2d = (statistics.median(times[c]) for c in ("floatdump", "cat", "unix2dos"))
+    fd, cat, floor, u2d = (statistics.median(times[c]) for c in ("floatdump", "cat", "io_floor", "unix2dos"))
     per_round = sorted(f / c for f, c in zip(times["floatdump"], times["cat"]))
     mb = int(open(f"{work}/{name}.size").read()) / 1e6
     rss = int(open(f"{work}/{name}.rss").read().split()[-1])
     span = f"  ({per_round[0]:.1f}-{per_round[-1]:.1f})"
-    print(f"{name:<16}{mb:>7.0f}{mb / fd:>16.1f}{mb / cat:>10.1f}{mb / u2d:>15.1f}"
-          f"{fd / cat:>8.2f}{span:<14}{u2d / cat:>8.2f}{rss:>10} KiB")
+    print(f"{name:<16}{mb:>7.0f}{mb / fd:>16.1f}{mb / cat:>10.1f}{mb / floor:>12.1f}"
+          f"{fd / cat:>8.2f}{span:<14}{floor / cat:>10.2f}{fd / floor:>10.2f}{u2d / cat:>9.2f}{rss:>10} KiB")
 print(f"medians of {len(per_round)} alternating rounds; range: fastest and slowest round's fd/cat")
 EOF
 

@@ -5,6 +5,7 @@
 // match and backing up included, and keeps flex's buffer contract: a token is
 // never cut, the buffer grows only for one token longer than it, and plain
 // text, however long its lines, takes no more memory.
+#include <array>
 #include <climits>
 #include <cstring>
 #include <string_view>
@@ -28,8 +29,32 @@ constexpr bool is_token_start(unsigned char c) {
   return c == '\n' || c == '"' || c == '\'' || c == '!' || c == '(' || c == '{';
 }
 
-constexpr bool is_hex_digit(unsigned char c) {
-  return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+// A table rather than comparisons: the digits of dumps are random, and a
+// branch per digit on its kind would be mispredicted half the time.
+constexpr auto kHexDigit = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+  return table;
+}();
+
+// The first byte of [from, to) that is no hex digit, or `to`.
+const char* skip_hex_digits(const char* from, const char* to) {
+#if defined(__SSE2__)
+  // Signed compares: a byte less '0' (or, lower-cased, less 'a') lies in
+  // the digit range when, shifted by -128, it is below -128 + the range's size.
+  const __m128i bias = _mm_set1_epi8(-128);
+  for (; to - from >= 16; from += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i decimal = _mm_add_epi8(_mm_sub_epi8(v, _mm_set1_epi8('0')), bias);
+    const __m128i letter = _mm_add_epi8(_mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a')), bias);
+    const __m128i hex = _mm_or_si128(_mm_cmplt_epi8(decimal, _mm_set1_epi8(-128 + 10)),
+                                     _mm_cmplt_epi8(letter, _mm_set1_epi8(-128 + 6)));
+    const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(hex)) & 0xFFFF;
+    if (other != 0) return from + __builtin_ctz(other);
+  }
+#endif
+  while (from < to && kHexDigit[static_cast<unsigned char>(*from)]) ++from;
+  return from;
 }
 
 // The first byte of [from, to) that may start a token, or `to`.
@@ -151,9 +176,6 @@ void FileScanner::scan_initial() {
   if (at_line_start_ && line_start_marker()) return;
   TextOutput& out = scanner_output();
   switch (byte(0)) {
-    case '\n':  // flex's default rule
-      out.write(taken(1));
-      return;
     case '"':
     case '\'':
       if (const std::size_t length = quoted_text()) out.write(taken(length));
@@ -209,8 +231,7 @@ std::size_t FileScanner::digits_end() {
   std::size_t k = 1;
   while (has(k)) {
     const char* from = buffer_ + pos_ + k;
-    const char* stop = from;
-    while (stop < buffer_ + end_ && is_hex_digit(static_cast<unsigned char>(*stop))) ++stop;
+    const char* stop = skip_hex_digits(from, buffer_ + end_);
     k += static_cast<std::size_t>(stop - from);
     if (stop < buffer_ + end_) return k;
   }
@@ -248,12 +269,23 @@ void FileScanner::float_field() {
     scanner_output().write(taken(1));
 }
 
-// `.` ECHO, one character after another: everything up to the next byte
-// that may start another token is copied in one piece.
+// `.` ECHO, one character after another, and flex's default rule for the
+// line end: everything up to the next byte that may start another token is
+// copied in one piece, line after line while no line starts with one.
 void FileScanner::plain_text() {
-  const char* from = buffer_ + pos_;
-  const char* stop = find_token_start(from + 1, buffer_ + end_);
-  scanner_output().write_plain(taken(static_cast<std::size_t>(stop - from)));
+  TextOutput& out = scanner_output();
+  const char* const end = buffer_ + end_;
+  const char* from = buffer_ + pos_;  // not a token start, or a line end
+  for (;;) {
+    const char* stop = find_token_start(from, end);
+    if (stop == end || *stop != '\n') {
+      out.write_plain(taken(static_cast<std::size_t>(stop - from)));
+      return;
+    }
+    out.write_line(taken(static_cast<std::size_t>(stop + 1 - from)));
+    from = stop + 1;
+    if (from == end || *from == 'E' || *from == 'F' || is_token_start(static_cast<unsigned char>(*from))) return;
+  }
 }
 
 // Inside a calibration line: \n returns to INITIAL, !{HEX}+! calibrates, any
