@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds the fuzz target with clang in build-fuzz and runs it for SECONDS
 # (default 60) with one worker, seeded with the end-to-end inputs (one of them
-# a token that outgrows the scanner's first buffer). Fails on any crash,
-# sanitizer report or failed check; the input that caused it is left in
-# build-fuzz/findings/.
+# a token that outgrows the scanner's first buffer). Inputs grow to 1 MiB,
+# and one that takes over 10 s is a finding: a conversion must take time
+# linear in its input. Fails on any crash, sanitizer report, failed check or
+# slow input; the input that caused it is left in build-fuzz/findings/.
 #
 # Usage: tests/fuzz/run.sh [SECONDS [CORPUS_DIR]]
 #   CORPUS_DIR keeps the corpus between runs (default: a temporary directory).
@@ -29,7 +30,7 @@ cp tests/e2e/cases/*.in "$corpus"/
 # libFuzzer reports every new input: its log is shown only on failure.
 mkdir -p "$build/findings"
 log=$build/fuzz.log
-if ! "$build/tests/convert_fuzz" -max_total_time="$seconds" -max_len=32768 -timeout=10 -rss_limit_mb=2048 \
+if ! "$build/tests/convert_fuzz" -max_total_time="$seconds" -max_len=1048576 -timeout=10 -rss_limit_mb=2048 \
   -dict=tests/fuzz/floatdump.dict -artifact_prefix="$build/findings/" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
   tail -n 80 "$log"
   echo "fuzz: FAILED; the input is in $build/findings/, the whole log in $log"
