@@ -93,7 +93,9 @@ class FileScanner {
  private:
   // The token being matched starts at pos_; offsets below count from there.
   char byte(std::size_t k) const { return buffer_[pos_ + k]; }
-  bool has(std::size_t k);  // the byte at offset k is read (reading more if needed)
+  // Whether the byte at offset k is read, reading more if needed.
+  bool has(std::size_t k) { return pos_ + k < end_ || read_until(k); }
+  bool read_until(std::size_t k);
   bool read_more();
   std::string_view taken(std::size_t length);  // ends the token of `length` bytes
 
@@ -106,6 +108,7 @@ class FileScanner {
   void plain_text();
   void scan_calibration();
 
+  TextOutput* out_ = nullptr;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t pos_ = 0;  // buffer_[pos_, end_) is read and not yet matched
@@ -119,6 +122,7 @@ class FileScanner {
 constexpr std::size_t kInitialCapacity = 64 * 1024;
 
 void FileScanner::run() {
+  out_ = &scanner_output();
   buffer_ = static_cast<char*>(scanner_allocate(kInitialCapacity));
   if (!buffer_) scanner_fatal("out of dynamic memory in yy_create_buffer()");
   capacity_ = kInitialCapacity;
@@ -135,7 +139,7 @@ void FileScanner::release() {
   *this = FileScanner();
 }
 
-bool FileScanner::has(std::size_t k) {
+bool FileScanner::read_until(std::size_t k) {
   while (pos_ + k >= end_)
     if (!read_more()) return false;
   return true;
@@ -174,7 +178,7 @@ std::string_view FileScanner::taken(std::size_t length) {
 
 void FileScanner::scan_initial() {
   if (at_line_start_ && line_start_marker()) return;
-  TextOutput& out = scanner_output();
+  TextOutput& out = *out_;
   switch (byte(0)) {
     case '"':
     case '\'':
@@ -244,11 +248,11 @@ void FileScanner::field(char open) {
   const std::size_t k = digits_end();
   const char close = has(k) ? byte(k) : '\0';
   if (close != ')' && close != '}' && close != ']') {
-    scanner_output().write(taken(1));
+    out_->write(taken(1));
     return;
   }
   const std::string_view token = taken(k + 1);
-  TextOutput& out = scanner_output();
+  TextOutput& out = *out_;
   if (open == '(') {
     if (close == ')') entiers::unsigned_binary(token, out);
     else if (close == '}') entiers::unsigned_decimal(token, out);
@@ -264,16 +268,16 @@ void FileScanner::field(char open) {
 void FileScanner::float_field() {
   const std::size_t k = digits_end();
   if (has(k) && byte(k) == '!')
-    floatieee::rewrite_float_field(taken(k + 1), scanner_output());
+    floatieee::rewrite_float_field(taken(k + 1), *out_);
   else
-    scanner_output().write(taken(1));
+    out_->write(taken(1));
 }
 
 // `.` ECHO, one character after another, and flex's default rule for the
 // line end: everything up to the next byte that may start another token is
 // copied in one piece, line after line while no line starts with one.
 void FileScanner::plain_text() {
-  TextOutput& out = scanner_output();
+  TextOutput& out = *out_;
   const char* const end = buffer_ + end_;
   const char* from = buffer_ + pos_;  // not a token start, or a line end
   for (;;) {
