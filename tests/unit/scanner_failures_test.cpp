@@ -1,6 +1,6 @@
-// The scanner's fatal failures, each in a child process: exit status 2, the
+// The scanners' fatal failures, each in a child process: exit status 2, the
 // message and CR LF on standard error, and an output that holds exactly the
-// text converted before the failure. Interrupted reads are no failure.
+// text converted before the failure.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -31,8 +31,6 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
-const Scanner kScanners[] = {kFileScanner, kFlexScanner};
-
 int memory_file(const std::string& bytes) {
   const int fd = memfd_create("scanner_failures", 0);
   EXPECT_EQ(static_cast<ssize_t>(bytes.size()), write(fd, bytes.data(), bytes.size()));
@@ -55,17 +53,6 @@ ssize_t read_then_fail(int fd, void* buffer, std::size_t count) {
   if (got != 0) return got;
   errno = EIO;
   return -1;
-}
-
-// Every other read is interrupted by a signal before it transfers anything.
-ssize_t interrupted_read(int fd, void* buffer, std::size_t count) {
-  static bool interrupt = false;
-  interrupt = !interrupt;
-  if (interrupt) {
-    errno = EINTR;
-    return -1;
-  }
-  return ::read(fd, buffer, count);
 }
 
 // One token of `length` characters.
@@ -130,31 +117,6 @@ TEST(ScannerFailure, EndsWithStatus2AndKeepsTheConvertedText) {
     EXPECT_EQ(f.output, contents(out_fd));
     close(in_fd);
     close(out_fd);
-  }
-}
-
-// A read interrupted by a signal is tried again: the conversion is the same
-// as without interruptions, and nothing is reported.
-TEST(ScannerFailure, InterruptedReadsAreRetriedSilently) {
-  std::string input = "F2 !182D4454FB210940!\r\n";
-  for (int i = 0; i < 20000; ++i) input += "x = (1A} y = !000000000000F03F! 'quoted'\r\n";  // several reads
-  std::string expected;
-  for (int i = 0; i < 20000; ++i) expected += "x = 161 y = 1.000000000000000E+000 'quoted'\r\n";
-  for (const Scanner scanner : kScanners) {
-    const int in_fd = memory_file(input);
-    const int out_fd = memory_file("");
-    const int errors_fd = memory_file("");
-    {
-      TextInput in(in_fd, interrupted_read);
-      TextOutput out(out_fd), errors(errors_fd);
-      scan(scanner, in, out, errors, "memory");
-      errors.flush();
-    }
-    EXPECT_TRUE(contents(out_fd) == expected);
-    EXPECT_EQ("", contents(errors_fd));
-    close(in_fd);
-    close(out_fd);
-    close(errors_fd);
   }
 }
 

@@ -1,6 +1,5 @@
 #include "text_stream.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -84,16 +83,6 @@ TEST(TextOutput, WritesEveryLfAsCrLf) {
   std::string expected;
   for (int i = 0; i < 300000; ++i) expected += "\r\n";
   EXPECT_EQ(expected, capture_output([&](TextOutput& out) { out.write(lines); }));
-}
-
-TEST(TextOutput, ReportsTheFirstFailedWrite) {
-  const int fd = open("/dev/full", O_WRONLY);
-  ASSERT_GE(fd, 0);
-  TextOutput out(fd);
-  out.write("converted text\n");
-  EXPECT_FALSE(out.flush());
-  EXPECT_EQ(ENOSPC, out.error());
-  close(fd);
 }
 
 }  // namespace
