@@ -2,19 +2,14 @@
 """Converting 8 MB of a pathological shape takes less than 16 times what 1 MB
 takes (linear time; quadratic would be 64 times), and plain text takes the
 same memory however long its lines. CPU time of the best of three runs, less
-that of an empty input: a ratio, not a timed limit.
+that of an empty input: a ratio, not a timed limit. GNU time measures the
+memory: a child of this interpreter would count its pages as its own.
 
 Usage: scaling_test.py FLOATDUMP
 """
-import os
-import subprocess
-import sys
-import tempfile
-import threading
+import os, subprocess, sys, tempfile, threading
 
-MB = 1 << 20
-# name: (bytes of one MB, whether it is plain text that needs no more memory when longer)
-SHAPES = {
+SHAPES = {  # name: (n bytes of the shape, whether its memory must stay flat)
     "NUL bytes, no line end": (lambda n: b"\0" * n, True),
     "x NUL x NUL": (lambda n: b"x\0" * (n // 2), True),
     "one line, no line end": (lambda n: b"abc " * (n // 4), True),
@@ -27,45 +22,34 @@ SHAPES = {
 }
 
 
-def cost(binary, path):
-    """CPU seconds and peak resident KiB of converting `path`, best of three.
-    GNU time measures the memory: a child of this process would count the
-    interpreter's pages as its own."""
+def cost(data):
+    """CPU seconds and peak resident KiB of converting `data`, best of three."""
     runs = []
-    for _ in range(3):
-        with tempfile.NamedTemporaryFile() as rss, open(os.devnull, "wb") as null:
-            p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, binary, path, "-"], stdout=null)
-            killer = threading.Timer(120, p.kill)  # quadratic time is a failure, not a hang
+    with tempfile.NamedTemporaryFile() as source, tempfile.NamedTemporaryFile() as rss:
+        source.write(data)
+        source.flush()
+        for _ in range(3):
+            p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, BIN, source.name, "-"],
+                                 stdout=subprocess.DEVNULL)
+            killer = threading.Timer(120, p.kill)  # quadratic time fails here rather than hangs
             killer.start()
             _, status, usage = os.wait4(p.pid, 0)
             killer.cancel()
             if status != 0:
-                raise AssertionError(f"{path}: exit status {status} (killed after 120 s?)")
+                sys.exit(f"FAIL: exit status {status} (killed after 120 s?)")
+            rss.seek(0)
             runs.append((usage.ru_utime + usage.ru_stime, int(rss.read().split()[-1])))
     return min(r[0] for r in runs), min(r[1] for r in runs)
 
 
-def main(binary):
-    failures = 0
-    with tempfile.TemporaryDirectory() as d:
-        start_up, _ = cost(binary, write(f"{d}/in", b""))  # what the ratios leave out
-        for name, (make, flat) in SHAPES.items():
-            (small_time, small_rss), (large_time, large_rss) = (
-                cost(binary, write(f"{d}/in", make(size))) for size in (MB, 8 * MB))
-            ratio = (large_time - start_up) / max(small_time - start_up, 1e-3)
-            grown = large_rss - small_rss
-            ok = ratio < 16 and (not flat or grown < 1024)
-            failures += not ok
-            print(f"{'ok' if ok else 'FAIL'}: {name}: 8 MB takes {ratio:.1f} times 1 MB"
-                  + (f", peak memory {grown:+d} KiB" if flat else ""))
-    return 1 if failures else 0
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-    return path
-
-
 if __name__ == "__main__":
-    sys.exit(main(os.path.abspath(sys.argv[1])))
+    BIN = os.path.abspath(sys.argv[1])
+    start_up, failures = cost(b"")[0], 0
+    for name, (make, flat) in SHAPES.items():
+        (small, small_rss), (large, large_rss) = cost(make(1 << 20)), cost(make(8 << 20))
+        ratio = (large - start_up) / max(small - start_up, 1e-3)
+        ok = ratio < 16 and (not flat or large_rss - small_rss < 1024)
+        failures += not ok
+        print(f"{'ok' if ok else 'FAIL'}: {name}: 8 MB takes {ratio:.1f} times 1 MB"
+              + (f", peak memory {large_rss - small_rss:+d} KiB" if flat else ""))
+    sys.exit(1 if failures else 0)
