@@ -118,7 +118,8 @@ class FileScanner {
   Condition condition_ = Condition::kInitial;
 };
 
-// Room for about four disk blocks: one read fills it, and it stays in the cache.
+// Large enough that the system calls cost little per byte, small enough to
+// stay in the cache between the read and the scan.
 constexpr std::size_t kInitialCapacity = 64 * 1024;
 
 void FileScanner::run() {
@@ -157,7 +158,7 @@ bool FileScanner::read_more() {
       pos_ = 0;
     } else {
       const std::size_t grown = capacity_ * 2 <= INT_MAX ? capacity_ * 2 : capacity_ + capacity_ / 8;
-      char* larger = static_cast<char*>(scanner_reallocate(buffer_, grown + 2));
+      char* larger = static_cast<char*>(scanner_reallocate(buffer_, grown));
       if (!larger) scanner_fatal("fatal error - scanner input buffer overflow");
       buffer_ = larger;
       capacity_ = grown;
