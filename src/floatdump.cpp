@@ -14,6 +14,33 @@ namespace {
 
 constexpr char kProgram[] = "floatdump";
 
+constexpr char kHelp[] =
+    "Usage: floatdump resultFile_in resultFile_out\n"
+    "  or:  floatdump --help | --version\n"
+    "Convert the numeric dumps in a test result file to readable text.\n"
+    "\n"
+    "  resultFile_in   the result file to convert; - reads standard input\n"
+    "  resultFile_out  the copy to write, created or emptied; - writes standard output\n"
+    "  --help          show this help and exit (first argument only)\n"
+    "  --version       show the version and exit (first argument only)\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the whole input was converted\n"
+    "  1  fewer than two arguments: the usage text is on standard error\n"
+    "  2  a file could not be opened, read or written, or the scanner failed\n"
+    "\n"
+    "Full documentation: man floatdump\n";
+
+// The answer to --help or --version, on standard output with the line ends
+// of all other output; status 0, or 2 when it cannot be written.
+int answer(const char* text, TextOutput& errors) {
+  TextOutput out(STDOUT_FILENO);
+  out.write(text);
+  if (out.flush()) return 0;
+  report(errors, "error writing", "standard output", out.error());
+  return 2;
+}
+
 // A result file, or the standard stream for "-"; -1 on failure.
 int open_path(const char* path, int standard, int flags) {
   if (std::strcmp(path, "-") == 0) return standard;
@@ -33,6 +60,9 @@ void convert(TextInput& in, TextOutput& out, TextOutput& diagnostics, const char
 
 int floatdump_main(int argc, char** argv) {
   TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
+  // Only as the first argument: after it, any name is a file's.
+  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) return answer(kHelp, errors);
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) return answer("floatdump " FLOATDUMP_VERSION "\n", errors);
   if (argc < 3) {
     errors.write("Zelvane(R) Orvenda(R) Quarnis Numeric dump converter version " FLOATDUMP_VERSION "\n");
     errors.write(argc > 0 && argv[0] ? argv[0] : kProgram);

@@ -26,11 +26,14 @@ QUOTED = b"'" + b"(1}" * 13333 + b"'"  # 40000 characters, one token
 PLAIN = b"".join(b"line %5d " % i + b"x" * 69 + b"\n" for i in range(1250))  # 100000 characters
 FIELD = b"(" + b"1234567890abcdef" * 6250 + b"}"  # 100000 digits; the first eight count
 SAME = "input file 'in' is also the output file"
+HELP = open(os.path.join(os.path.dirname(__file__), "help.expected"), "rb").read()
 
 ROWS = {
     "usage_without_arguments": Row([], err=USAGE, status=1),
     "usage_with_one_argument": Row(["in"], err=USAGE, status=1),
-    "extra_arguments_ignored": Row(["in", "out", "third", "fourth"], files={"out": b"1\r\n"}),
+    "help": Row(["--help", "in", "out"], out=HELP),
+    "version": Row(["--version", "--help"], out=b"floatdump VERSION\r\n"),
+    "help_only_as_the_first_argument": Row(["in", "--help", "--version"], files={"--help": b"1\r\n"}),
     "dash_means_standard_streams": Row(["-", "-"], b"n = (1A}\r\nF1 !DB0F4940!\nm = {E}\n\x1aafter\n",
                                        b"n = 161\r\nm = -2\r\n"),
     "missing_input_file": Row(["no", "out"], err="cannot open input file 'no': No such file or directory", status=2),
@@ -46,6 +49,8 @@ ROWS = {
                                   files={"out": CUT}, fsize=True),
     "closed_standard_output": Row(["-", "-"], b"(1}\n", err="error writing standard output: Bad file descriptor",
                                   status=2, closed=(1,)),
+    "help_to_a_closed_standard_output": Row(["--help"], err="error writing standard output: Bad file descriptor",
+                                            status=2, closed=(1,)),
     "long_tokens_are_never_cut": Row(["-", "-"], QUOTED + b"\n" + PLAIN + FIELD + b"\n",
                                      QUOTED + b"\r\n" + PLAIN.replace(b"\n", b"\r\n") + b"2271560481\r\n"),
 }
@@ -82,9 +87,10 @@ def run_row(row):
                            stdin=None if piped else open(f"{d}/{row.stdin}", "rb"),
                            capture_output=True, cwd=d, preexec_fn=child, timeout=60)
         err = f"floatdump: {row.err}\r\n".encode() if isinstance(row.err, str) else row.err
+        fill = lambda text: text.replace(b"VERSION", VERSION.encode()).replace(b"PROGRAM", BIN.encode())
         expect(r.returncode, row.status, "status")
-        expect(r.stderr, err.replace(b"VERSION", VERSION.encode()).replace(b"PROGRAM", BIN.encode()), "stderr")
-        expect(r.stdout, row.out, "standard output")
+        expect(r.stderr, fill(err), "stderr")
+        expect(r.stdout, fill(row.out), "standard output")
         expect(listing(d), {**before, **row.files}, "files afterwards")
 
 
