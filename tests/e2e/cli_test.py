@@ -47,8 +47,13 @@ ROWS = {
     # Past the file size limit a write fails half-way: the output keeps what fitted.
     "output_file_size_limit": Row(["-", "out"], MANY, err="error writing 'out': File too large", status=2,
                                   files={"out": CUT}, fsize=True),
-    "closed_standard_output": Row(["-", "-"], b"(1}\n", err="error writing standard output: Bad file descriptor",
-                                  status=2, closed=(1,)),
+    # open() hands out a closed standard stream's number: no file may be taken for it.
+    "closed_standard_input": Row(["-", "out"], err="cannot open input file '-': Bad file descriptor", status=2,
+                                 closed=(0,)),
+    "closed_standard_output": Row(["in", "-"], err="error writing standard output: Bad file descriptor", status=2,
+                                  closed=(1,)),
+    "closed_standard_error": Row(["-", "out"], b"F1 !DB0F4940!\nF1 !DB0F4940!\n(1}\n", files={"out": b"1\r\n"},
+                                 closed=(2,)),  # the second calibration line's conflicts are reported
     "help_to_a_closed_standard_output": Row(["--help"], err="error writing standard output: Bad file descriptor",
                                             status=2, closed=(1,)),
     "long_tokens_are_never_cut": Row(["-", "-"], QUOTED + b"\n" + PLAIN + FIELD + b"\n",
