@@ -1,9 +1,34 @@
 # Installation and the Debian package, included from the top CMakeLists.txt.
-# `cmake --install` puts the command in bin/ and its manual page in
-# share/man/man1/; `cpack` (in the build directory) makes floatdump_<version>_<arch>.deb.
+# `cmake --install` puts the command in bin/, its manual page in
+# share/man/man1/, and the license and changelog in share/doc/floatdump/;
+# `cpack` (in the build directory) makes floatdump_<version>_<arch>.deb.
 include(GNUInstallDirs)
 install(TARGETS floatdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES doc/floatdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The license as Debian's machine-readable copyright file: LICENSE's
+# copyright line, and its permission text with each line indented and blank
+# lines as " .". Debian calls the MIT license Expat.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" holders "${license}")
+set(holders ${CMAKE_MATCH_1})
+string(FIND "${license}" "Permission is hereby granted" start)
+string(SUBSTRING "${license}" ${start} -1 license)
+string(STRIP "${license}" license)
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: floatdump
+
+Files: *
+Copyright: ${holders}
+License: Expat
+ ${license}
+")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+# doc/changelog is in Debian's format, which the package needs.
+install(FILES ${PROJECT_BINARY_DIR}/copyright doc/changelog DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME floatdump)
@@ -28,9 +53,9 @@ if(FLOATDUMP_DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
 endif()
-# Debian keeps manual pages gzipped. That is done in the package's staging
-# tree only, so `cmake --install` still installs the plain page; CPack runs
-# pre-build scripts from CMake 3.19 on (older ones package the plain page).
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/gzip-man-pages.cmake)
+# Debian keeps manual pages and changelogs gzipped. That is done in the
+# package's staging tree only, so `cmake --install` installs them plain;
+# CPack runs pre-build scripts from CMake 3.19 on.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/gzip-for-debian.cmake)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/;/build[^/]*/")
 include(CPack)
