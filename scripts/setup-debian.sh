@@ -11,7 +11,10 @@ command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 { command -v man && command -v groff && command -v mandoc; } >/dev/null 2>&1 || need="$need man-db groff-base mandoc"
 command -v valgrind >/dev/null 2>&1 || need="$need valgrind"
-[ -x /usr/bin/time ] || need="$need time"  # GNU time: peak memory in the scaling test
+# GNU time measures the peak memory in the scaling test.
+[ -x /usr/bin/time ] || need="$need time"
+# The install tests check the Debian package against Debian's policy with lintian.
+command -v lintian >/dev/null 2>&1 || need="$need lintian"
 # The fuzz target: clang with libFuzzer, which lives in clang's run-time libraries.
 if ! command -v clang++ >/dev/null 2>&1; then
   need="$need clang libclang-rt-dev"

@@ -14,10 +14,54 @@ namespace {
 
 constexpr char kProgram[] = "floatdump";
 
-// A result file, or the standard stream for "-"; -1 on failure.
+constexpr char kHelp[] =
+    "Usage: floatdump resultFile_in resultFile_out\n"
+    "  or:  floatdump --help | --version\n"
+    "Convert the numeric dumps in a test result file to readable text.\n"
+    "\n"
+    "  resultFile_in   the result file to convert; - reads standard input\n"
+    "  resultFile_out  the copy to write, created or emptied; - writes standard output\n"
+    "  --help          show this help and exit (first argument only)\n"
+    "  --version       show the version and exit (first argument only)\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the whole input was converted\n"
+    "  1  fewer than two arguments: the usage text is on standard error\n"
+    "  2  a file could not be opened, read or written, or the scanner failed\n"
+    "\n"
+    "Full documentation: man floatdump\n";
+
+// The answer to --help or --version, on standard output with the line ends
+// of all other output; status 0, or 2 when it cannot be written.
+int answer(const char* text, TextOutput& errors) {
+  TextOutput out(STDOUT_FILENO);
+  out.write(text);
+  if (out.flush()) return 0;
+  report(errors, "error writing", "standard output", out.error());
+  return 2;
+}
+
+// The standard streams that were closed when the command started.
+bool closed_at_start[3];
+
+// open() hands out the lowest free number, so a closed standard stream's
+// would go to a file: the result file taken for standard output, messages
+// written into the output file. Each closed one is given /dev/null, opened
+// the other way round so that using it still fails as on a closed stream.
+bool occupy_closed_standard_streams() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    closed_at_start[fd] = fcntl(fd, F_GETFD) < 0 && errno == EBADF;
+    if (closed_at_start[fd] && open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd) return false;
+  }
+  return true;
+}
+
+// A result file, or the standard stream for "-"; -1 with errno set on failure.
 int open_path(const char* path, int standard, int flags) {
-  if (std::strcmp(path, "-") == 0) return standard;
-  return open(path, flags | O_CLOEXEC, 0666);
+  if (std::strcmp(path, "-") != 0) return open(path, flags | O_CLOEXEC, 0666);
+  if (!closed_at_start[standard]) return standard;
+  errno = EBADF;
+  return -1;
 }
 
 std::string quoted(const char* path) { return std::string("'") + path + "'"; }
@@ -33,6 +77,13 @@ void convert(TextInput& in, TextOutput& out, TextOutput& diagnostics, const char
 
 int floatdump_main(int argc, char** argv) {
   TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
+  if (!occupy_closed_standard_streams()) {
+    report(errors, "cannot open", "'/dev/null'", errno);
+    return 2;
+  }
+  // Only as the first argument: after it, any name is a file's.
+  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) return answer(kHelp, errors);
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) return answer("floatdump " FLOATDUMP_VERSION "\n", errors);
   if (argc < 3) {
     errors.write("Zelvane(R) Orvenda(R) Quarnis Numeric dump converter version " FLOATDUMP_VERSION "\n");
     errors.write(argc > 0 && argv[0] ? argv[0] : kProgram);
@@ -44,11 +95,14 @@ int floatdump_main(int argc, char** argv) {
     report(errors, "cannot open input file", quoted(argv[1]), errno);
     return 2;
   }
+  const bool to_standard_output = std::strcmp(argv[2], "-") == 0;
+  const std::string out_name = to_standard_output ? "standard output" : quoted(argv[2]);
   // Truncated only once known not to be the result file itself, which
   // would otherwise be emptied before it is read.
   const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT);
   if (out_fd < 0) {
-    report(errors, "cannot open output file", quoted(argv[2]), errno);
+    // A closed standard output fails as its first write would.
+    report(errors, to_standard_output ? "error writing" : "cannot open output file", out_name, errno);
     return 2;
   }
   struct stat in_file, out_file;
@@ -62,7 +116,6 @@ int floatdump_main(int argc, char** argv) {
       return 2;
     }
   }
-  const std::string out_name = out_fd == STDOUT_FILENO ? "standard output" : quoted(argv[2]);
   TextInput in(in_fd);
   TextOutput out(out_fd);
   convert(in, out, errors, out_name.c_str());

@@ -4,7 +4,8 @@
 
 #include "text_stream.h"
 
-// The command `floatdump resultFile_in resultFile_out`; returns the exit status.
+// The command `floatdump resultFile_in resultFile_out` (or --help, --version);
+// returns the exit status.
 int floatdump_main(int argc, char** argv);
 
 // One whole conversion of `in` into `out`, calibration problems reported on

@@ -1,0 +1,61 @@
+# Installation and the Debian package, included from the top CMakeLists.txt.
+# `cmake --install` puts the command in bin/, its manual page in
+# share/man/man1/, and the license and changelog in share/doc/floatdump/;
+# `cpack` (in the build directory) makes floatdump_<version>_<arch>.deb.
+include(GNUInstallDirs)
+install(TARGETS floatdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES doc/floatdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The license as Debian's machine-readable copyright file: LICENSE's
+# copyright line, and its permission text with each line indented and blank
+# lines as " .". Debian calls the MIT license Expat.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" holders "${license}")
+set(holders ${CMAKE_MATCH_1})
+string(FIND "${license}" "Permission is hereby granted" start)
+string(SUBSTRING "${license}" ${start} -1 license)
+string(STRIP "${license}" license)
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: floatdump
+
+Files: *
+Copyright: ${holders}
+License: Expat
+ ${license}
+")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+# doc/changelog is in Debian's format, which the package needs.
+install(FILES ${PROJECT_BINARY_DIR}/copyright doc/changelog DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME floatdump)
+set(CPACK_PACKAGE_VENDOR "floatdump maintainers")
+set(CPACK_PACKAGE_CONTACT "floatdump maintainers <maintainers@users.noreply.c-seed-2d089042.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "floatdump rewrites the raw integer and floating-point dumps that a test
+harness writes into its result file as readable, byte-exact text, learning
+the target's byte order from calibration lines.")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+# Depends: computed from the binary by dpkg-shlibdeps (dpkg-dev) where it is
+# installed, so that a sanitizer build also names its run-time libraries;
+# otherwise the libraries every g++ build of the command links to.
+find_program(FLOATDUMP_DPKG_SHLIBDEPS dpkg-shlibdeps)
+mark_as_advanced(FLOATDUMP_DPKG_SHLIBDEPS)
+if(FLOATDUMP_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+endif()
+# Debian keeps manual pages and changelogs gzipped. That is done in the
+# package's staging tree only, so `cmake --install` installs them plain;
+# CPack runs pre-build scripts from CMake 3.19 on.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/gzip-for-debian.cmake)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/;/build[^/]*/")
+include(CPack)
