@@ -111,7 +111,8 @@ int floatdump_main(int argc, char** argv) {
       errors.write(std::string(kProgram) + ": input file " + quoted(argv[1]) + " is also the output file\n");
       return 2;
     }
-    if (ftruncate(out_fd, 0) != 0) {
+    // Standard output is the shell's to empty (>) or to append to (>>).
+    if (!to_standard_output && ftruncate(out_fd, 0) != 0) {
       report(errors, "cannot open output file", quoted(argv[2]), errno);
       return 2;
     }

@@ -17,6 +17,7 @@ class Row(NamedTuple):
     files: dict = {}  # the files created or changed; every other one stays as it was
     closed: tuple = ()  # standard streams closed when the command starts
     fsize: bool = False  # writes stop at 100,000 bytes, as after `ulimit -f`
+    append: str = ""  # standard output appends to this file instead, as after `>>`
 
 
 FILES = {"in": b"(1}\n", "old": b"old text that is longer than the new\n"}
@@ -42,6 +43,7 @@ ROWS = {
     "output_file_is_a_link_to_the_input": Row(["in", "link"], err=SAME, status=2),
     "standard_input_is_the_output_file": Row(["-", "in"], "in", err=SAME.replace("'in'", "'-'"), status=2),
     "existing_output_file_emptied_first": Row(["in", "old"], files={"old": b"1\r\n"}),
+    "standard_output_appends": Row(["in", "-"], append="old", files={"old": FILES["old"] + b"1\r\n"}),
     "directory_as_input": Row([".", "out"], err=b"input in flex scanner failed\r\n", status=2, files={"out": b""}),
     # A write fails half-way: the output keeps what fitted.
     "output_file_size_limit": Row(["-", "out"], MANY, err="error writing 'out': File too large", status=2,
@@ -86,13 +88,14 @@ def run_row(row):
                 resource.setrlimit(resource.RLIMIT_FSIZE, (100_000, 100_000))
 
         piped = isinstance(row.stdin, bytes)
-        r = subprocess.run([BIN, *row.args], input=row.stdin if piped else None, capture_output=True, cwd=d,
-                           stdin=None if piped else open(f"{d}/{row.stdin}", "rb"), preexec_fn=child, timeout=60)
+        out = open(f"{d}/{row.append}", "ab") if row.append else subprocess.PIPE
+        r = subprocess.run([BIN, *row.args], input=row.stdin if piped else None, stdout=out, stderr=subprocess.PIPE,
+                           cwd=d, stdin=None if piped else open(f"{d}/{row.stdin}", "rb"), preexec_fn=child, timeout=60)
         err = f"floatdump: {row.err}\r\n".encode() if isinstance(row.err, str) else row.err
         fill = lambda text: text.replace(b"VERSION", VERSION.encode()).replace(b"PROGRAM", BIN.encode())
         expect(r.returncode, row.status, "status")
         expect(r.stderr, fill(err), "stderr")
-        expect(r.stdout, fill(row.out), "standard output")
+        expect(r.stdout or b"", fill(row.out), "standard output")
         expect(listing(d), {**before, **row.files}, "files afterwards")
 
 
