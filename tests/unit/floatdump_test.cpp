@@ -1,8 +1,6 @@
 // flex's scanner, which reads terminals, converts every end-to-end case to
 // the same bytes as the command does with the hand-written scanner.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,10 +23,7 @@ TEST(FlexScanner, ConvertsEveryCaseAsTheCommandDoes) {
     std::filesystem::path c = entry.path();
     if (c.extension() != ".in") continue;
     SCOPED_TRACE(c.filename());
-    const std::string input = read_file(c);
-    const int fd = memfd_create("result", 0);
-    ASSERT_EQ(static_cast<ssize_t>(input.size()), write(fd, input.data(), input.size()));
-    lseek(fd, 0, SEEK_SET);
+    const int fd = memory_file(read_file(c));
     std::string output;
     const std::string diagnostics = capture_output([&](TextOutput& errors) {
       output = capture_output([&](TextOutput& out) {

@@ -1,4 +1,5 @@
-// Runs a writer against a TextOutput and returns the bytes it produced.
+// Memory files for tests: one that holds given bytes, and the bytes a writer
+// produces through a TextOutput.
 #pragma once
 
 #include <sys/mman.h>
@@ -8,18 +9,26 @@
 
 #include "text_stream.h"
 
+// A memory file holding `bytes`, read from its start.
+inline int memory_file(const std::string& bytes = "") {
+  const int fd = memfd_create("test", 0);
+  return pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) ? fd : -1;
+}
+
+inline std::string contents(int fd) {
+  std::string bytes(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
+  return pread(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) ? bytes : "<unreadable>";
+}
+
 template <typename Writer>
 std::string capture_output(Writer writer) {
-  const int fd = memfd_create("captured", 0);
+  const int fd = memory_file();
   {
     TextOutput out(fd);
     writer(out);
     out.flush();
   }
-  std::string bytes;
-  char chunk[4096];
-  lseek(fd, 0, SEEK_SET);
-  for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) > 0;) bytes.append(chunk, static_cast<std::size_t>(got));
+  std::string bytes = contents(fd);
   close(fd);
   return bytes;
 }

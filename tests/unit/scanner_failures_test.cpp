@@ -2,7 +2,6 @@
 // message and CR LF on standard error, and an output that holds exactly the
 // text converted before the failure.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "output_capture.h"
 #include "scanner.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -30,21 +30,6 @@ void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
-
-int memory_file(const std::string& bytes) {
-  const int fd = memfd_create("scanner_failures", 0);
-  EXPECT_EQ(static_cast<ssize_t>(bytes.size()), write(fd, bytes.data(), bytes.size()));
-  lseek(fd, 0, SEEK_SET);
-  return fd;
-}
-
-std::string contents(int fd) {
-  std::string bytes;
-  char chunk[65536];
-  for (ssize_t got; (got = pread(fd, chunk, sizeof chunk, static_cast<off_t>(bytes.size()))) > 0;)
-    bytes.append(chunk, static_cast<std::size_t>(got));
-  return bytes;
-}
 
 // A device that delivers what the file holds and then fails instead of
 // reporting its end.
@@ -93,6 +78,10 @@ TEST(ScannerFailure, EndsWithStatus2AndKeepsTheConvertedText) {
       // A failed read ends the input: the pending (2 is plain text then.
       {"failing device", kFlexScanner, kLines + "m = (2", 0, read_then_fail, kReadFailed, kConverted + "m = (2"},
       {"failing device", kFileScanner, kLines + "m = (2", 0, read_then_fail, kReadFailed, kConverted + "m = (2"},
+      {"failing device after a field", kFlexScanner, "(1}", 0, read_then_fail, kReadFailed, "1"},
+      {"failing device after a field", kFileScanner, "(1}", 0, read_then_fail, kReadFailed, "1"},
+      {"failing device after plain text", kFileScanner, std::string(20000, 'y'), 0, read_then_fail, kReadFailed,
+       std::string(20000, 'y')},
       {"failing device at once", kFlexScanner, "", 0, read_then_fail, kReadFailed, ""},
       {"failing device at once", kFileScanner, "", 0, read_then_fail, kReadFailed, ""},
   };
