@@ -1,32 +1,21 @@
 #!/bin/sh
-# Converts <case>.in and compares byte for byte: the output with
-# <case>.expected, standard error with <case>.stderr (empty if absent), and the
-# exit status with <case>.status (0 if absent).
+# Converts <case>.in with BINARY and compares byte for byte (od -c shows a
+# difference): the output with <case>.expected, standard error with
+# <case>.stderr and the exit status with <case>.status (empty and 0 if absent).
+# usage: run_case.sh BINARY CASE
 set -u
-bin=$1
-case=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-"$bin" "$case.in" "$work/out" 2>"$work/err"
-status=$?
-expected_status=0
-[ -f "$case.status" ] && expected_status=$(cat "$case.status")
-[ -f "$case.stderr" ] || : >"$work/no-stderr"
-expected_stderr=$case.stderr
-[ -f "$expected_stderr" ] || expected_stderr=$work/no-stderr
-
+"$1" "$2.in" "$work/output" 2>"$work/stderr"
+echo $? >"$work/status"
+cp "$2.expected" "$work/want-output"
+{ cat "$2.stderr" 2>/dev/null || :; } >"$work/want-stderr"
+{ cat "$2.status" 2>/dev/null || echo 0; } >"$work/want-status"
 fail=0
-if [ "$status" != "$expected_status" ]; then
-  echo "exit status $status, expected $expected_status"
+for what in output stderr status; do
+  cmp -s "$work/$what" "$work/want-$what" && continue
+  echo "--- $what differs; got (od -c):"
+  od -c "$work/$what" | head -40
   fail=1
-fi
-if ! cmp "$work/out" "$case.expected"; then
-  echo "--- output (od -c):"; od -c "$work/out" | head -40
-  fail=1
-fi
-if ! cmp "$work/err" "$expected_stderr"; then
-  echo "--- standard error (od -c):"; od -c "$work/err" | head -20
-  fail=1
-fi
+done
 exit $fail
