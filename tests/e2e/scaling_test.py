@@ -7,7 +7,7 @@ memory: a child of this interpreter would count its pages as its own.
 
 Usage: scaling_test.py FLOATDUMP
 """
-import os, subprocess, sys, tempfile, threading
+import os, signal, subprocess, sys, tempfile, threading
 
 SHAPES = {  # name: (n bytes of the shape, whether its memory must stay flat)
     "NUL bytes, no line end": (lambda n: b"\0" * n, True),
@@ -30,8 +30,9 @@ def cost(data):
         source.flush()
         for _ in range(3):
             p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, BIN, source.name, "-"],
-                                 stdout=subprocess.DEVNULL)
-            killer = threading.Timer(120, p.kill)  # quadratic time fails here rather than hangs
+                                 stdout=subprocess.DEVNULL, start_new_session=True)
+            # Quadratic time fails here rather than hangs; the converter goes with GNU time.
+            killer = threading.Timer(120, os.killpg, (p.pid, signal.SIGKILL))
             killer.start()
             _, status, usage = os.wait4(p.pid, 0)
             killer.cancel()
