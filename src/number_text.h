@@ -22,7 +22,7 @@ std::size_t format_signed(std::int32_t value, char* out);
 // sign and payload and becomes quiet.
 std::uint64_t widen_binary32(std::uint32_t bits);
 
-// "%.<precision>E" of the binary64 value `bits`, 1 <= precision <= 16:
+// "%.<precision>E" of the binary64 value `bits`, 5 <= precision <= 16:
 // rounded half up to 17 significant digits, then half up again to
 // precision + 1 digits; exponent signed and three digits wide; special
 // values as 1.#INF000E+000, -1.#IND000E+000, 1.#QNAN00E+000.
