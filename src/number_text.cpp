@@ -259,10 +259,9 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
   int exponent = Binary32::exponent(bits);
   std::uint32_t fraction = bits & Binary32::kFractionMask;
   constexpr int kFractionShift = Binary64::kFractionWidth - Binary32::kFractionWidth;
-  // Infinity stays infinity; a NaN keeps its payload on top and turns quiet.
+  // Infinity stays infinity; a NaN keeps its quiet bit and payload on top.
   if (exponent == Binary32::kMaxExponent) {
-    const std::uint64_t quiet = fraction != 0 ? Binary64::kQuietBit : 0;
-    return sign | Binary64::kExponentMask | std::uint64_t{fraction} << kFractionShift | quiet;
+    return sign | Binary64::kExponentMask | std::uint64_t{fraction} << kFractionShift;
   }
   if (exponent == 0) {
     if (fraction == 0) return sign;

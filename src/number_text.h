@@ -19,7 +19,7 @@ std::size_t format_unsigned(std::uint32_t value, char* out);
 std::size_t format_signed(std::int32_t value, char* out);
 
 // The binary64 value equal to the binary32 value `bits`; a NaN keeps its
-// sign and payload and becomes quiet.
+// sign, quiet bit and payload.
 std::uint64_t widen_binary32(std::uint32_t bits);
 
 // "%.<precision>E" of the binary64 value `bits`, 5 <= precision <= 16:
