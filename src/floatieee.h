@@ -21,7 +21,7 @@ void calibrate_double(std::string_view field, TextOutput& diagnostics);
 // record has the field's width.
 void rewrite_float_field(std::string_view field, TextOutput& out);
 
-// Forgets every calibration, as at the start of a run (for tests).
+// Forgets every calibration: each conversion starts with none.
 void reset_calibration();
 
 }  // namespace floatieee

@@ -1,6 +1,5 @@
 #include "number_text.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -45,7 +44,6 @@ using Binary64 = Fields<std::uint64_t, 52, 11>;
 
 using Uint128 = unsigned __int128;
 constexpr int kSignificantDigits = 17;
-constexpr std::uint64_t kTen16 = 10'000'000'000'000'000;
 constexpr std::uint64_t kTen17 = 100'000'000'000'000'000;
 
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
@@ -136,7 +134,9 @@ inline void write_digits(std::uint64_t n, int count, char* out) {
   }
 }
 
-// 17 significant digits, 10^16 <= digits < 10^17: |x| = digits * 10^(exponent - 16).
+// 17 significant digits: |x| = digits * 10^(exponent - 16), 10^16 <= digits
+// <= 10^17. digits is 10^17 when 9.99...95 rounds up; the second rounding
+// carries it into the exponent.
 struct Decimal17 {
   std::uint64_t digits;
   int exponent;
@@ -158,12 +158,13 @@ Decimal17 seventeen_digits_by_library(std::uint64_t magnitude) {
 }
 
 // The 17 significant digits of |x| = magnitude (finite, nonzero), rounded
-// half up on the exact value, with the decimal exponent D - 1. z = |x| * 10^t lies in [10^16, 2 * 10^17) and one 128-bit product
-// gives it to within 2^-69; the 17 digits are z rounded half up when
-// z < 10^17, else z / 10 rounded half up. The cut 10^t is exact wherever an
-// exact 18-digit tie can occur (t <= 24), so ties round up, as the number
-// text wants. A z closer than the error to a rounding boundary (no value
-// seen in testing) is left to the library.
+// half up on the exact value, with its decimal exponent floor(log10 |x|).
+// With t = 16 - estimate, z = |x| * 10^t lies in [10^16, 2 * 10^17) and one
+// 128-bit product gives it to within 2^-69; the 17 digits are z rounded half
+// up when z < 10^17, else z / 10 rounded half up. The cut 10^t is exact
+// wherever an exact 18-digit tie can occur (t <= 24), so ties round up, as
+// the number text wants. A z closer than the error to a rounding boundary (no
+// value seen in testing) is left to the library.
 Decimal17 seventeen_digits(std::uint64_t magnitude) {
   std::uint64_t significand = magnitude & Binary64::kFractionMask;
   int binary_exponent = Binary64::exponent(magnitude) - Binary64::kBias - Binary64::kFractionWidth;
@@ -174,7 +175,7 @@ Decimal17 seventeen_digits(std::uint64_t magnitude) {
   } else {
     significand |= Binary64::kHiddenBit;
   }
-  // floor(log10 2^top) (exact over the whole binary64 range); D - 1 is it or one more.
+  // floor(log10 2^top) (exact over the whole binary64 range); floor(log10 |x|) is it or one more.
   const int estimate = ((binary_exponent + Binary64::kFractionWidth) * 78913) >> 18;
   const PowerOfTen& power = kPowersOfTen[kSignificantDigits - 1 - estimate - kMinScale];
 
@@ -200,10 +201,6 @@ Decimal17 seventeen_digits(std::uint64_t magnitude) {
     ++exponent;
   }
   if (undecided) return seventeen_digits_by_library(magnitude);
-  if (rounded == kTen17) {  // 99999999999999999.5 carries into a new digit
-    rounded = kTen16;
-    ++exponent;
-  }
   return {rounded, exponent};
 }
 
@@ -221,15 +218,13 @@ char* write_exponent(int exponent, char* p) {
 // rounded half up once more on the digit after the last kept one of its
 // 17-digit form (a double rounding, as the result file has it).
 inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision, char* out) {
-  // 4. Second rounding; 9.99...95 carries into a new digit and the exponent.
   const int dropped = kSignificantDigits - 1 - precision;
   std::uint64_t kept = decimal.digits / kPowersOfTenExact[dropped];
   if (dropped > 0 && decimal.digits / kPowersOfTenExact[dropped - 1] % 10 >= 5) ++kept;
-  if (kept == kPowersOfTenExact[precision + 1]) {
+  if (kept == kPowersOfTenExact[precision + 1]) {  // 9.99...95 carried into a new digit
     kept = kPowersOfTenExact[precision];
     ++decimal.exponent;
   }
-  // 5. The text.
   char digits[kSignificantDigits];
   write_digits(kept, precision + 1, digits);
   char* p = out;
@@ -241,43 +236,19 @@ inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision,
   return static_cast<std::size_t>(p - out);
 }
 
-// The same text from a digit string (zero and the special kinds): digits[0,
-// count), padded with zeros, rounded half up on the one character after the
-// last kept.
-std::size_t write_text(bool negative, const char* digits, int count, int exponent, int precision,
-                       char* out) {
+// Zero and the special kinds: the first character of `text`, a point, the
+// rest, zeros up to `precision` characters after the point, exponent 0.
+// Every text fits whole from precision 5 on.
+std::size_t write_text(bool negative, std::string_view text, int precision, char* out) {
   char* p = out;
   if (negative) *p++ = '-';
-  char* const first = p;
-  const int kept = precision + 1;
-  const int copied = std::min(count, kept);
-  *p++ = digits[0];
+  *p++ = text[0];
   *p++ = '.';
-  std::memcpy(p, digits + 1, static_cast<std::size_t>(copied - 1));
-  p += copied - 1;
-  std::memset(p, '0', static_cast<std::size_t>(kept - copied));
-  p += kept - copied;
-  // 4. Second rounding, on the 17-digit text: a carry runs through the 9s, past the point.
-  if (kept < count && digits[kept] >= '5') {
-    char* q = p - 1;
-    for (; q >= first && (*q == '9' || *q == '.'); --q) {
-      if (*q == '9') *q = '0';
-    }
-    if (q >= first) {
-      ++*q;
-    } else {  // 9.99...9 became 10.00...0: one digit more, exponent up
-      *first = '1';
-      ++exponent;
-    }
-  }
-  p = write_exponent(exponent, p);
+  const std::size_t rest = text.size() - 1;
+  std::memcpy(p, text.data() + 1, rest);
+  std::memset(p + rest, '0', static_cast<std::size_t>(precision) - rest);
+  p = write_exponent(0, p + precision);
   return static_cast<std::size_t>(p - out);
-}
-
-// Infinities and NaNs take the same cut as digits, with exponent 0 (below
-// precision 5 it rounds their letters too: "%.2E" of infinity is 1.#JE+000).
-std::size_t write_special(bool negative, std::string_view text, int precision, char* out) {
-  return write_text(negative, text.data(), static_cast<int>(text.size()), 0, precision, out);
 }
 
 }  // namespace
@@ -288,10 +259,9 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
   int exponent = Binary32::exponent(bits);
   std::uint32_t fraction = bits & Binary32::kFractionMask;
   constexpr int kFractionShift = Binary64::kFractionWidth - Binary32::kFractionWidth;
-  // Infinity stays infinity; a NaN keeps its payload on top and turns quiet.
+  // Infinity stays infinity; a NaN keeps its quiet bit and payload on top.
   if (exponent == Binary32::kMaxExponent) {
-    const std::uint64_t quiet = fraction != 0 ? Binary64::kQuietBit : 0;
-    return sign | Binary64::kExponentMask | std::uint64_t{fraction} << kFractionShift | quiet;
+    return sign | Binary64::kExponentMask | std::uint64_t{fraction} << kFractionShift;
   }
   if (exponent == 0) {
     if (fraction == 0) return sign;
@@ -311,22 +281,20 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
   const std::uint64_t fraction = bits & Binary64::kFractionMask;
 
-  // 2. Classify on the fields; the special kinds leave here. A signalling NaN
-  // prints as the quiet NaN it becomes: with its quiet bit set the fraction
-  // is never the quiet bit alone, so it is never the indefinite.
+  // 2. Classify on the fields; the special kinds and zero leave here. The
+  // indefinite is the negative quiet NaN without payload; a signalling NaN
+  // (quiet bit clear, fraction not zero) prints as a quiet one.
   if (Binary64::exponent(bits) == Binary64::kMaxExponent) {
-    if (fraction == 0) return write_special(negative, "1#INF", precision, out);
-    if (fraction == Binary64::kQuietBit && negative) {
-      return write_special(true, "1#IND", precision, out);
-    }
-    return write_special(negative, "1#QNAN", precision, out);
+    if (fraction == 0) return write_text(negative, "1#INF", precision, out);
+    if (fraction == Binary64::kQuietBit && negative) return write_text(true, "1#IND", precision, out);
+    return write_text(negative, "1#QNAN", precision, out);
   }
   // Zero of either sign is written unsigned.
-  if (magnitude == 0) return write_text(false, "0", 1, 0, precision, out);
+  if (magnitude == 0) return write_text(false, "0", precision, out);
 
-  // 3. The 17 significant digits, half up on the exact value; 4-5. cut to the
-  // field's precision, then the text.
+  // 3. The 17 significant digits, half up on the exact value.
   const Decimal17 decimal = seventeen_digits(magnitude);
+  // 4. The second rounding, to the field's precision, and 5. the text.
   // The two forms of float fields get copies of their own, dividing by constants.
   switch (precision) {
     case 7: return write_finite(negative, decimal, 7, out);

@@ -19,10 +19,10 @@ std::size_t format_unsigned(std::uint32_t value, char* out);
 std::size_t format_signed(std::int32_t value, char* out);
 
 // The binary64 value equal to the binary32 value `bits`; a NaN keeps its
-// sign and payload and becomes quiet.
+// sign, quiet bit and payload.
 std::uint64_t widen_binary32(std::uint32_t bits);
 
-// "%.<precision>E" of the binary64 value `bits`, 1 <= precision <= 16:
+// "%.<precision>E" of the binary64 value `bits`, 5 <= precision <= 16:
 // rounded half up to 17 significant digits, then half up again to
 // precision + 1 digits; exponent signed and three digits wide; special
 // values as 1.#INF000E+000, -1.#IND000E+000, 1.#QNAN00E+000.

@@ -1,75 +1,41 @@
+// Integer fields: the first digit is the least significant nibble, only the
+// first eight digits count, and a signed field's missing nibbles are F. Each
+// form, end to end, is in the integer-fields fixture.
 #include "entiers.h"
 
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "output_capture.h"
 
 namespace {
 
-using Conversion = void (*)(std::string_view, TextOutput&);
-
-std::string convert(Conversion conversion, std::string_view field) {
-  return capture_output([&](TextOutput& out) { conversion(field, out); });
-}
-
 struct Case {
-  Conversion conversion;
+  void (*conversion)(std::string_view, TextOutput&);
   const char* field;
   const char* written;
 };
 
-// The first digit of a field is its least significant nibble.
-TEST(IntegerFields, EveryForm) {
-  const std::string ones32(32, '1');
+TEST(Entiers, FillLengthAndCase) {
+  using namespace entiers;
   const Case cases[] = {
-      {entiers::unsigned_binary, "(1A)", "0000000000000000000000000" "10100001H"},
-      {entiers::unsigned_hexadecimal, "(1A]", "0000000A1H"},
-      {entiers::unsigned_decimal, "(1A}", "161"},
-      {entiers::signed_hexadecimal, "{E]", "0FFFFFFFEH"},
-      {entiers::signed_decimal, "{E}", "-2"},
-      {entiers::signed_binary, "{E)", "1" "1111111111111111111111111111111" "0H"},
-      // The eighth digit carries all 32 bits: no leading F nibbles are added.
-      {entiers::signed_decimal, "{10000000}", "1"},
-      {entiers::signed_decimal, "{00000008}", "-2147483648"},
-      {entiers::unsigned_decimal, "(FFFFFFFF}", "4294967295"},
-      {entiers::signed_decimal, "{FFFFFFFF}", "-1"},
-      {entiers::unsigned_decimal, "(ffffffff}", "4294967295"},
-      {entiers::signed_binary, "{0000000F)", "1" "1111" "0000000000000000000000000000H"},
+      {signed_decimal,       "{1234567}",         "-144358623"},  // F7654321
+      // The eighth digit carries all 32 bits: no F nibbles are added.
+      {signed_decimal,       "{10000000}",        "1"},
+      {signed_decimal,       "{00000008}",        "-2147483648"},
+      {signed_binary,        "{0000000F)",        "111110000000000000000000000000000H"},
+      {unsigned_decimal,     "(FFFFFFFF}",        "4294967295"},
+      // Digits past the eighth are dropped, in every form.
+      {unsigned_binary,      "(123456789)",       "010000111011001010100001100100001H"},
+      {unsigned_hexadecimal, "(123456789]",       "087654321H"},
+      {signed_hexadecimal,   "{123456789abc]",    "087654321H"},
+      {signed_decimal,       "{123456789ABCDEF}", "-2023406815"},
+      // Hexadecimal digits keep the case written; the fill is upper-case.
+      {unsigned_hexadecimal, "(1aBc]",            "00000cBa1H"},
+      {signed_hexadecimal,   "{1aBc]",            "0FFFFcBa1H"},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.written, convert(c.conversion, c.field)) << c.field;
-}
-
-TEST(IntegerFields, NoDigitsWriteTheBareForm) {
-  const Case cases[] = {
-      {entiers::unsigned_binary, "()", "000000000000000000000000000000000H"},
-      {entiers::signed_binary, "{)", "111111111111111111111111111111111H"},
-      {entiers::unsigned_hexadecimal, "(]", "000000000H"},
-      {entiers::signed_hexadecimal, "{]", "0FFFFFFFFH"},
-      {entiers::unsigned_decimal, "(}", "0"},
-      {entiers::signed_decimal, "{}", "-1"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.written, convert(c.conversion, c.field)) << c.field;
-}
-
-// Only the first eight digits fit 32 bits; every form writes their value.
-TEST(IntegerFields, LongFieldsKeepTheirFirstEightDigits) {
-  const Case cases[] = {
-      {entiers::unsigned_decimal, "(123456789}", "2271560481"},  // hex 87654321
-      {entiers::signed_decimal, "{123456789ABCDEF}", "-2023406815"},
-      {entiers::unsigned_hexadecimal, "(123456789]", "087654321H"},
-      {entiers::signed_hexadecimal, "{123456789abc]", "087654321H"},
-      {entiers::unsigned_binary, "(123456789)", "0" "10000111011001010100001100100001H"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.written, convert(c.conversion, c.field)) << c.field;
-}
-
-TEST(IntegerFields, HexadecimalKeepsTheCaseWritten) {
-  EXPECT_EQ("00000cBa1H", convert(entiers::unsigned_hexadecimal, "(1aBc]"));
-  EXPECT_EQ("0FFFFcBa1H", convert(entiers::signed_hexadecimal, "{1aBc]"));
-  EXPECT_EQ(convert(entiers::unsigned_decimal, "(1ABC}"), convert(entiers::unsigned_decimal, "(1abc}"));
-  EXPECT_EQ(convert(entiers::signed_binary, "{1ABC)"), convert(entiers::signed_binary, "{1abc)"));
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.written, capture_output([&](TextOutput& out) { c.conversion(c.field, out); })) << c.field;
+  }
 }
 
 }  // namespace
