@@ -1,7 +1,9 @@
 #include "floatieee.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 
 #include "hex_digit.h"
@@ -134,8 +136,13 @@ void place(const ReorderRecord& record, const FieldBytes& bytes, std::array<std:
 
 template <typename Word, std::size_t N>
 Word load_little_endian(const std::array<std::uint8_t, N>& bytes) {
+  static_assert(sizeof(Word) == N);
   Word word = 0;
-  for (std::size_t i = N; i-- > 0;) word = word << 8 | bytes[i];
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, bytes.data(), N);  // one load where the host's order is the value's
+  } else {
+    for (std::size_t i = N; i-- > 0;) word = word << 8 | bytes[i];
+  }
   return word;
 }
 
