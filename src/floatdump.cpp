@@ -68,13 +68,6 @@ std::string quoted(const char* path) { return std::string("'") + path + "'"; }
 
 }  // namespace
 
-void convert(TextInput& in, TextOutput& out, TextOutput& diagnostics, const char* out_name) {
-  // flex's interactive matching acts on a token as soon as it is complete,
-  // which is what a terminal needs; files and pipes get the hand-written
-  // scanner, which copies plain text a block at a time. Both follow the same rules.
-  scan(in.interactive() ? kFlexScanner : kFileScanner, in, out, diagnostics, out_name);
-}
-
 int floatdump_main(int argc, char** argv) {
   TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
   if (!occupy_closed_standard_streams()) {
@@ -119,7 +112,10 @@ int floatdump_main(int argc, char** argv) {
   }
   TextInput in(in_fd);
   TextOutput out(out_fd);
-  convert(in, out, errors, out_name.c_str());
+  // flex's interactive matching acts on a token as soon as it is complete,
+  // which is what a terminal needs; files and pipes get the hand-written
+  // scanner, which copies plain text a block at a time. Both follow the same rules.
+  scan(in.interactive() ? kFlexScanner : kFileScanner, in, out, errors, out_name.c_str());
   if (close(out_fd) != 0) {
     report(errors, "error writing", out_name, errno);
     return 2;

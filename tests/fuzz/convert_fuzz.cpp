@@ -5,14 +5,12 @@
 // same bytes twice gives the same bytes (no state left from a conversion),
 // and that no LF reaches the output or the messages without its CR. A
 // conversion that ends the process (a fatal scanner error) is a finding too.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "../unit/output_capture.h"
 #include "scanner.h"
 
 namespace {
@@ -27,12 +25,6 @@ int holding(int fd, const std::uint8_t* bytes, std::size_t size) {
   if (ftruncate(fd, 0) != 0 || pwrite(fd, bytes, size, 0) != static_cast<ssize_t>(size) || lseek(fd, 0, SEEK_SET) != 0)
     fail("cannot fill a memory file");
   return fd;
-}
-
-std::string contents(int fd) {
-  std::string bytes(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-  if (pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) fail("cannot read a memory file");
-  return bytes;
 }
 
 const int input = memfd_create("input", 0), output = memfd_create("output", 0), messages = memfd_create("messages", 0);
