@@ -118,20 +118,32 @@ constexpr auto kPowersOfTenExact = [] {
   return powers;
 }();
 
-// Exactly `count` digits of n < 10^count, two at a time from the right,
-// eight at a time in 32-bit arithmetic, which is cheaper.
+// Stores eight characters held in a word, the first in its lowest byte.
+inline void store_eight(std::uint64_t characters, char* out) {
+  if constexpr (std::endian::native == std::endian::big) characters = __builtin_bswap64(characters);
+  std::memcpy(out, &characters, sizeof characters);
+}
+
+// The eight decimal digits of n < 10^8 as characters, the first in the
+// lowest byte: split in halves, quarters and digits within one word, each
+// division by a multiplication exact over its lane's range.
+constexpr std::uint64_t eight_digits(std::uint32_t n) {
+  std::uint64_t lanes = n / 10000 | std::uint64_t{n % 10000} << 32;  // 2 lanes < 10^4
+  std::uint64_t high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // x / 100
+  lanes = high | (lanes - high * 100) << 16;                          // 4 lanes < 100
+  high = (lanes * 103 >> 10) & 0x000F000F000F000F;                    // x / 10
+  lanes = high | (lanes - high * 10) << 8;                            // 8 lanes < 10
+  return lanes + 0x3030303030303030;
+}
+static_assert(eight_digits(12345678) == 0x3837363534333231 && eight_digits(99999999) == 0x3939393939393939);
+
+// Exactly `count` digits of n < 10^count, count <= 24.
 inline void write_digits(std::uint64_t n, int count, char* out) {
-  for (; count > 0; count -= 8, n /= 100'000'000) {
-    auto part = static_cast<std::uint32_t>(n % 100'000'000);
-    const int width = count < 8 ? count : 8;
-    char* p = out + count;
-    int left = width;
-    for (; left >= 2; left -= 2, part /= 100) {
-      p -= 2;
-      std::memcpy(p, &kDigitPairs[2 * (part % 100)], 2);
-    }
-    if (left == 1) *--p = static_cast<char>('0' + part);
-  }
+  char digits[24];
+  store_eight(eight_digits(static_cast<std::uint32_t>(n % 100'000'000)), digits + 16);
+  if (count > 8) store_eight(eight_digits(static_cast<std::uint32_t>(n / 100'000'000 % 100'000'000)), digits + 8);
+  if (count > 16) store_eight(eight_digits(static_cast<std::uint32_t>(n / 10'000'000'000'000'000)), digits);
+  std::memcpy(out, digits + 24 - count, static_cast<std::size_t>(count));
 }
 
 // 17 significant digits: |x| = digits * 10^(exponent - 16), 10^16 <= digits
@@ -219,8 +231,8 @@ char* write_exponent(int exponent, char* p) {
 // 17-digit form (a double rounding, as the result file has it).
 inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision, char* out) {
   const int dropped = kSignificantDigits - 1 - precision;
-  std::uint64_t kept = decimal.digits / kPowersOfTenExact[dropped];
-  if (dropped > 0 && decimal.digits / kPowersOfTenExact[dropped - 1] % 10 >= 5) ++kept;
+  const std::uint64_t half = dropped > 0 ? 5 * kPowersOfTenExact[dropped - 1] : 0;
+  std::uint64_t kept = (decimal.digits + half) / kPowersOfTenExact[dropped];
   if (kept == kPowersOfTenExact[precision + 1]) {  // 9.99...95 carried into a new digit
     kept = kPowersOfTenExact[precision];
     ++decimal.exponent;
@@ -252,6 +264,14 @@ std::size_t write_text(bool negative, std::string_view text, int precision, char
 }
 
 }  // namespace
+
+void format_binary(std::uint32_t value, char* out) {
+  for (int k = 0; k < 4; ++k) {
+    // The byte in all eight lanes, lane i keeping bit 7 - i; each lane then becomes '0' or '1'.
+    const std::uint64_t bits = (value >> (24 - 8 * k) & 0xFF) * 0x0101010101010101 & 0x0102040810204080;
+    store_eight(((bits + 0x7F7F7F7F7F7F7F7F) >> 7 & 0x0101010101010101) + 0x3030303030303030, out + 8 * k);
+  }
+}
 
 // 1. Widen: every binary32 value is exactly a binary64 value.
 std::uint64_t widen_binary32(std::uint32_t bits) {

@@ -1,7 +1,8 @@
 // The exact texts of the numbers the converter writes: the two scientific
-// forms of float fields and the decimal forms of integer fields. Each formats
-// one value into a caller's buffer and returns the length; no allocation, no
-// locale, the same characters on every platform.
+// forms of float fields and the decimal and binary forms of integer fields. Each formats
+// one value into a caller's buffer of kMaxLength bytes, which it may use
+// whole, and returns the length; no allocation, no locale, the same
+// characters on every platform.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,9 @@ std::size_t format_unsigned(std::uint32_t value, char* out);
 
 // "%ld" and "%d": as above, with "-" before a negative value.
 std::size_t format_signed(std::int32_t value, char* out);
+
+// The 32 binary digits of `value`, most significant first, no terminator.
+void format_binary(std::uint32_t value, char* out);
 
 // The binary64 value equal to the binary32 value `bits`; a NaN keeps its
 // sign, quiet bit and payload.
