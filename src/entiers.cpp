@@ -19,20 +19,13 @@ std::string_view digits_of(std::string_view field) { return field.substr(1, fiel
 // field shorter than that stands for a value whose leading F nibbles the
 // target left out.
 std::uint32_t value_of(std::string_view digits, bool is_signed) {
-  const std::size_t count = std::min(digits.size(), kValueDigits);
-  std::uint32_t value = 0;
-  for (std::size_t k = 0; k < count; ++k) value |= std::uint32_t{hex_digit_value(digits[k])} << (4 * k);
-  if (is_signed && count < kValueDigits) value |= ~std::uint32_t{0} << (4 * count);
-  return value;
+  if (digits.size() >= kValueDigits) return hex_nibbles_of_eight(digits.data());
+  char filled[kValueDigits];
+  std::memset(filled, is_signed ? 'F' : '0', kValueDigits);
+  std::memcpy(filled, digits.data(), digits.size());
+  return hex_nibbles_of_eight(filled);
 }
 
-// The four binary digits of each nibble value, most significant first.
-constexpr char kNibbleBits[16][4] = {
-    {'0', '0', '0', '0'}, {'0', '0', '0', '1'}, {'0', '0', '1', '0'}, {'0', '0', '1', '1'},
-    {'0', '1', '0', '0'}, {'0', '1', '0', '1'}, {'0', '1', '1', '0'}, {'0', '1', '1', '1'},
-    {'1', '0', '0', '0'}, {'1', '0', '0', '1'}, {'1', '0', '1', '0'}, {'1', '0', '1', '1'},
-    {'1', '1', '0', '0'}, {'1', '1', '0', '1'}, {'1', '1', '1', '0'}, {'1', '1', '1', '1'},
-};
 constexpr std::size_t kBinaryLength = 34;       // fill digit, 32 bits, H
 constexpr std::size_t kHexadecimalLength = 10;  // 0, 8 digits, H
 
@@ -40,7 +33,7 @@ constexpr std::size_t kHexadecimalLength = 10;  // 0, 8 digits, H
 void write_binary(std::uint32_t value, char fill, TextOutput& out) {
   out.write_formatted(kBinaryLength, [&](char* text) {
     text[0] = fill;
-    for (int k = 0; k < 8; ++k) std::memcpy(text + 29 - 4 * k, kNibbleBits[(value >> (4 * k)) & 0xF], 4);
+    number_text::format_binary(value, text + 1);
     text[33] = 'H';
     return kBinaryLength;
   });

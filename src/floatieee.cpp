@@ -1,9 +1,7 @@
 #include "floatieee.h"
 
 #include <array>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 
 #include "hex_digit.h"
@@ -18,6 +16,10 @@ constexpr std::int8_t kUnset = -1;
 
 enum Kind : int { kNotCalibrated = 0, kSinglePrecision = 1, kDoublePrecision = 2 };
 
+// How a record's map moves the bytes of a field exactly as wide as its value:
+// as they are or reversed (a target of either byte order), or some other way.
+enum class Order { kScattered, kSame, kReversed };
+
 // What a calibration learned about one width: where each byte of a float
 // field belongs in the value.
 struct ReorderRecord {
@@ -25,6 +27,7 @@ struct ReorderRecord {
   Kind kind;
   std::size_t width;  // bytes in the fields this record converts
   std::array<std::int8_t, kMapSize> map;  // field byte i -> value position, or kUnset
+  Order order;  // of map, found after each calibration
 };
 
 constexpr std::array<std::int8_t, kMapSize> kUnsetMap = [] {
@@ -39,8 +42,8 @@ constexpr std::array<std::int8_t, kMapSize> kUnsetMap = [] {
 constexpr std::array<std::uint8_t, 4> kSinglePi = {0xDB, 0x0F, 0x49, 0x40};
 constexpr std::array<std::uint8_t, 8> kDoublePi = {0x18, 0x2D, 0x44, 0x54, 0xFB, 0x21, 0x09, 0x40};
 
-ReorderRecord single_record = {nullptr, kNotCalibrated, 0, kUnsetMap};
-ReorderRecord double_record = {&single_record, kNotCalibrated, 0, kUnsetMap};
+ReorderRecord single_record = {nullptr, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
+ReorderRecord double_record = {&single_record, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
 ReorderRecord* const kSearchList = &double_record;  // double precision wins a tie
 
 // The values being assembled. Positions no map entry names keep what the last
@@ -106,6 +109,17 @@ void match(ReorderRecord& record, const FieldBytes& bytes, const std::array<std:
   }
 }
 
+template <std::size_t N>
+Order order_of(const ReorderRecord& record) {
+  if (record.width != N) return Order::kScattered;
+  bool same = true, reversed = true;
+  for (std::size_t i = 0; i < N; ++i) {
+    same = same && record.map[i] == static_cast<int>(i);
+    reversed = reversed && record.map[i] == static_cast<int>(N - 1 - i);
+  }
+  return same ? Order::kSame : reversed ? Order::kReversed : Order::kScattered;
+}
+
 // The width found in the text, not the calibration line, decides the
 // reference: a 4-byte field on a double-precision line makes that record a
 // single-precision one. Other widths change only the record's width.
@@ -121,6 +135,9 @@ void calibrate(ReorderRecord& record, std::string_view field, TextOutput& diagno
     match(record, bytes, kDoublePi, diagnostics);
     record.kind = kDoublePrecision;
   }
+  record.order = record.kind == kSinglePrecision   ? order_of<kSinglePi.size()>(record)
+                 : record.kind == kDoublePrecision ? order_of<kDoublePi.size()>(record)
+                                                   : Order::kScattered;
 }
 
 // Bytes whose map entry is unset or names no position of this value are
@@ -138,11 +155,32 @@ template <typename Word, std::size_t N>
 Word load_little_endian(const std::array<std::uint8_t, N>& bytes) {
   static_assert(sizeof(Word) == N);
   Word word = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&word, bytes.data(), N);  // one load where the host's order is the value's
-  } else {
-    for (std::size_t i = N; i-- > 0;) word = word << 8 | bytes[i];
+  for (std::size_t i = N; i-- > 0;) word = static_cast<Word>(word << 8 | bytes[i]);
+  return word;
+}
+
+template <typename Word, std::size_t N>
+void store_little_endian(Word word, std::array<std::uint8_t, N>& bytes) {
+  static_assert(sizeof(Word) == N);
+  for (std::size_t i = 0; i < N; ++i, word = static_cast<Word>(word >> 8)) bytes[i] = static_cast<std::uint8_t>(word);
+}
+
+// The value of a field as wide as `value` in `record`'s byte order, which
+// `value` keeps for the next field. Whole fields from targets of either byte
+// order are read eight digits at a time; other maps place byte after byte.
+template <typename Word, std::size_t N>
+Word assemble(const ReorderRecord& record, std::string_view field, std::array<std::uint8_t, N>& value) {
+  if (record.order == Order::kScattered) {
+    place(record, decode(field), value);
+    return load_little_endian<Word>(value);
   }
+  Word word = hex_bytes_of_eight(field.data() + 1);
+  if constexpr (N == 8) word |= Word{hex_bytes_of_eight(field.data() + 9)} << 32;
+  if (record.order == Order::kReversed) {
+    if constexpr (N == 8) word = __builtin_bswap64(word);
+    else word = __builtin_bswap32(word);
+  }
+  store_little_endian(word, value);
   return word;
 }
 
@@ -157,25 +195,24 @@ void calibrate_double(std::string_view field, TextOutput& diagnostics) {
 }
 
 void rewrite_float_field(std::string_view field, TextOutput& out) {
-  const FieldBytes bytes = decode(substitute(field));
+  field = substitute(field);
+  const std::size_t width = (field.size() - 2) / 2;
   const ReorderRecord* record = kSearchList;
-  while (record && record->width != bytes.width) record = record->next;
+  while (record && record->width != width) record = record->next;
   if (!record) return;  // no calibration of this width yet: the field is dropped
 
   if (record->kind == kSinglePrecision) {
-    place(*record, bytes, single_value);
-    const auto bits = load_little_endian<std::uint32_t>(single_value);
+    const auto bits = assemble<std::uint32_t>(*record, field, single_value);
     out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_single(bits, text); });
   } else if (record->kind == kDoublePrecision) {
-    place(*record, bytes, double_value);
-    const auto bits = load_little_endian<std::uint64_t>(double_value);
+    const auto bits = assemble<std::uint64_t>(*record, field, double_value);
     out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_double(bits, text); });
   }
 }
 
 void reset_calibration() {
-  single_record = {nullptr, kNotCalibrated, 0, kUnsetMap};
-  double_record = {&single_record, kNotCalibrated, 0, kUnsetMap};
+  single_record = {nullptr, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
+  double_record = {&single_record, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
   single_value = {};
   double_value = {};
 }
