@@ -5,6 +5,7 @@
 // match and backing up included, and keeps flex's buffer contract: a token is
 // never cut, the buffer grows only for one token longer than it, and plain
 // text, however long its lines, takes no more memory.
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -57,21 +58,29 @@ const char* skip_hex_digits(const char* from, const char* to) {
   return from;
 }
 
-// The first byte of [from, to) that may start a token, or `to`.
-const char* find_token_start(const char* from, const char* to) {
+// Copies [from, to) to `out` up to the first byte that may start a token and
+// returns that byte, or `to`; `out` moves on by as much. A block of 16 is
+// stored whole before it is searched, so up to 15 bytes past the copy are
+// scratch at `out`.
+const char* copy_to_token_start(const char* from, const char* to, char*& out) {
 #if defined(__SSE2__)
   const __m128i line_end = _mm_set1_epi8('\n'), double_quote = _mm_set1_epi8('"'), quote = _mm_set1_epi8('\''),
                 bang = _mm_set1_epi8('!'), parenthesis = _mm_set1_epi8('('), brace = _mm_set1_epi8('{');
-  for (; to - from >= 16; from += 16) {
+  for (; to - from >= 16; from += 16, out += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
     const __m128i hits = _mm_or_si128(
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, line_end), _mm_cmpeq_epi8(v, double_quote)),
                      _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, bang))),
         _mm_or_si128(_mm_cmpeq_epi8(v, parenthesis), _mm_cmpeq_epi8(v, brace)));
-    if (const int mask = _mm_movemask_epi8(hits)) return from + __builtin_ctz(static_cast<unsigned>(mask));
+    if (const int mask = _mm_movemask_epi8(hits)) {
+      const int length = __builtin_ctz(static_cast<unsigned>(mask));
+      out += length;
+      return from + length;
+    }
   }
 #endif
-  while (from < to && !is_token_start(static_cast<unsigned char>(*from))) ++from;
+  for (; from < to && !is_token_start(static_cast<unsigned char>(*from)); ++from) *out++ = *from;
   return from;
 }
 
@@ -103,6 +112,7 @@ class FileScanner {
   bool line_start_marker();
   std::size_t quoted_text();
   std::size_t digits_end();  // offset of the first byte after the mark that is no hex digit
+  [[gnu::noinline]] std::size_t digits_end_reading(std::size_t k);
   void field(char open);
   void float_field();
   void plain_text();
@@ -183,8 +193,7 @@ void FileScanner::scan_initial() {
   switch (byte(0)) {
     case '"':
     case '\'':
-      if (const std::size_t length = quoted_text()) out.write(taken(length));
-      else out.write(taken(1));
+      out.write_plain(taken(std::max<std::size_t>(quoted_text(), 1)));  // a quoted text has no line end
       return;
     case '!':
       float_field();
@@ -232,8 +241,15 @@ std::size_t FileScanner::quoted_text() {
   return matched;
 }
 
+// Most digit runs end inside what is read; the rest read on.
 std::size_t FileScanner::digits_end() {
-  std::size_t k = 1;
+  const char* const from = buffer_ + pos_ + 1;
+  const char* const stop = skip_hex_digits(from, buffer_ + end_);
+  const std::size_t k = 1 + static_cast<std::size_t>(stop - from);
+  return stop < buffer_ + end_ ? k : digits_end_reading(k);
+}
+
+std::size_t FileScanner::digits_end_reading(std::size_t k) {
   while (has(k)) {
     const char* from = buffer_ + pos_ + k;
     const char* stop = skip_hex_digits(from, buffer_ + end_);
@@ -249,7 +265,7 @@ void FileScanner::field(char open) {
   const std::size_t k = digits_end();
   const char close = has(k) ? byte(k) : '\0';
   if (close != ')' && close != '}' && close != ']') {
-    out_->write(taken(1));
+    out_->write_plain(taken(1));
     return;
   }
   const std::string_view token = taken(k + 1);
@@ -271,26 +287,29 @@ void FileScanner::float_field() {
   if (has(k) && byte(k) == '!')
     floatieee::rewrite_float_field(taken(k + 1), *out_);
   else
-    out_->write(taken(1));
+    out_->write_plain(taken(1));
 }
 
 // `.` ECHO, one character after another, and flex's default rule for the
 // line end: everything up to the next byte that may start another token is
-// copied in one piece, line after line while no line starts with one.
+// copied in one piece, line after line while no line starts with one, at
+// most kPlainRun bytes at a time.
 void FileScanner::plain_text() {
-  TextOutput& out = *out_;
-  const char* const end = buffer_ + end_;
+  constexpr std::size_t kPlainRun = 8 * 1024;
   const char* from = buffer_ + pos_;  // not a token start, or a line end
-  for (;;) {
-    const char* stop = find_token_start(from, end);
-    if (stop == end || *stop != '\n') {
-      out.write_plain(taken(static_cast<std::size_t>(stop - from)));
-      return;
+  const char* const end = buffer_ + std::min(end_, pos_ + kPlainRun);
+  out_->write_formatted(2 * kPlainRun + 16, [&](char* text) {
+    char* to = text;
+    for (;;) {
+      from = copy_to_token_start(from, end, to);
+      if (from == end || *from != '\n') break;
+      *to++ = '\r';
+      *to++ = '\n';
+      if (++from == end || *from == 'E' || *from == 'F' || is_token_start(static_cast<unsigned char>(*from))) break;
     }
-    out.write_line(taken(static_cast<std::size_t>(stop + 1 - from)));
-    from = stop + 1;
-    if (from == end || *from == 'E' || *from == 'F' || is_token_start(static_cast<unsigned char>(*from))) return;
-  }
+    return static_cast<std::size_t>(to - text);
+  });
+  taken(static_cast<std::size_t>(from - (buffer_ + pos_)));
 }
 
 // Inside a calibration line: \n returns to INITIAL, !{HEX}+! calibrates, any

@@ -88,9 +88,9 @@ class TextOutput {
     write_long(line);
   }
 
-  // Appends what `format(place)` writes at `place` and returns the length
-  // of: at most `max` bytes, holding no LF (a number text or a template).
-  // The text is made in place, never copied.
+  // Appends, as they stand, the bytes `format(place)` writes at `place` and
+  // returns the count of: at most `max` of them, each LF already after its
+  // CR. The text is made in place, never copied.
   template <typename Format>
   void write_formatted(std::size_t max, Format format) {
     if (kBufferSize - used_ < max) drain();
