@@ -268,7 +268,7 @@ std::size_t write_text(bool negative, std::string_view text, int precision, char
 void format_binary(std::uint32_t value, char* out) {
   for (int k = 0; k < 4; ++k) {
     // The byte in all eight lanes, lane i keeping bit 7 - i; each lane then becomes '0' or '1'.
-    const std::uint64_t bits = (value >> (24 - 8 * k) & 0xFF) * 0x0101010101010101 & 0x0102040810204080;
+    const std::uint64_t bits = std::uint64_t{value >> (24 - 8 * k) & 0xFF} * 0x0101010101010101 & 0x0102040810204080;
     store_eight(((bits + 0x7F7F7F7F7F7F7F7F) >> 7 & 0x0101010101010101) + 0x3030303030303030, out + 8 * k);
   }
 }
