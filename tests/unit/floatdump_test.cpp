@@ -19,7 +19,7 @@ std::string read_file(const std::filesystem::path& path) {
 }
 
 TEST(FlexScanner, ConvertsEveryCaseAsTheCommandDoes) {
-  for (const auto& entry : std::filesystem::directory_iterator(FLOATDUMP_CASES)) {
+  for (const auto& entry : std::filesystem::directory_iterator(FLOATDUMP_TESTS "/e2e/cases")) {
     std::filesystem::path c = entry.path();
     if (c.extension() != ".in") continue;
     SCOPED_TRACE(c.filename());
