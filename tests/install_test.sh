@@ -23,7 +23,7 @@ check_installed() {
   bin=$root$usr/bin/floatdump doc=$root$usr/share/doc/floatdump man=$root$usr/share/man
   result=$source/tests/e2e/cases/float-fields-little-endian
   $show "$man/man1/floatdump.1$gz" | cmp -s - "$source/doc/floatdump.1" || fail "the page is not doc/floatdump.1"
-  # The installed command converts a result file: the streams and messages are cli_test.py's.
+  # The installed command converts a result file: the streams and messages are command_test.py's.
   "$bin" "$result.in" "$work/converted.txt" 2>"$work/stderr" || fail "$bin exited with status $?"
   empty "$work/stderr" "$bin wrote to standard error"
   cmp "$work/converted.txt" "$result.expected" || fail "$bin: converted file differs"

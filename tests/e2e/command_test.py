@@ -1,18 +1,29 @@
 #!/usr/bin/env python3
-"""The floatdump command as a user meets it: arguments, files that cannot be opened or
-written, the standard streams, a terminal, and tokens longer than any buffer: the rows of cli/rows.json.
-Usage: cli_test.py FLOATDUMP VERSION CASE...   (cli_test.py --list names the cases)
+"""The floatdump command as a user meets it, one test each: the rows of rows.json (cli.*: arguments, files that
+cannot be opened or written, the standard streams, a terminal, tokens longer than any buffer; scaling.*: time
+linear in the input, flat memory), and the result files in cases/ (e2e.*: converted byte for byte).
+Usage: command_test.py FLOATDUMP VERSION NAME...   (command_test.py --list names them all)
+With VALGRIND set, FLOATDUMP runs under that valgrind's memcheck: a memory error or a leak makes the status 99.
 """
 import contextlib, hashlib, json, os, pty, resource, select, subprocess, sys, tempfile, time
 
-ROWS = json.load(open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "cli", "rows.json")))
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROWS = json.load(open(f"{HERE}/rows.json"))
+for case in sorted(name[:-3] for name in os.listdir(f"{HERE}/cases") if name.endswith(".in")):
+    path = f"{HERE}/cases/{case}"
+    ROWS[f"e2e.{case}"] = {"args": [f"{path}.in", "out"], "files": {"out": open(f"{path}.expected", "rb").read()},
+                           "err": open(f"{path}.stderr", "rb").read() if os.path.exists(f"{path}.stderr") else b""}
 DEFAULTS = {"stdin": "", "out": "", "err": "", "status": 0, "files": {}, "shell": "", "hang_up": False}
 FILES = {"in": b"(1}\n", "old": b"old text that is longer than the new\n"}  # each run's directory, and `link`
+MEMCHECK = ["--quiet", "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
+            "--show-leak-kinds=definite,indirect"]
 
 
 def text(value):
     """A row's bytes: a string (code points 0-255 are the bytes), a list of texts one after the other, or
-    {"repeat": s, "times": n}, where a %5d in s numbers the copies from 0."""
+    {"repeat": s, "times": n}, where a %5d in s numbers the copies from 0. Bytes stay as they are."""
+    if isinstance(value, bytes):
+        return value
     if isinstance(value, list):
         return b"".join(map(text, value))
     if isinstance(value, dict):
@@ -22,9 +33,9 @@ def text(value):
 
 def expect(actual, wanted, what):
     if actual != wanted:
-        if isinstance(wanted, bytes) and len(wanted) > 200:
+        if isinstance(wanted, bytes) and len(wanted) > 200:  # the sizes, and the first difference
             at = next((i for i, (a, b) in enumerate(zip(actual, wanted)) if a != b), min(len(actual), len(wanted)))
-            actual, wanted = f"{len(actual)} bytes", f"{len(wanted)} bytes, first difference at {at}"
+            actual, wanted = (f"{len(t)} bytes; from byte {at}: {t[at:at + 60]!r}" for t in (actual, wanted))
         raise AssertionError(f"{what}:\n  got      {actual!r}\n  expected {wanted!r}")
 
 
@@ -35,17 +46,21 @@ def listing(d):  # every file in `d`, and its content
 def run_row(row):
     """One run in a fresh directory that holds FILES and `link`, a second name of `in`. The row's "shell" line
     first sets up the standard streams and limits as a user's shell would (sh, so ulimit -f counts 512 bytes)."""
+    valgrind = [os.environ["VALGRIND"], *MEMCHECK] if "VALGRIND" in os.environ else []
     with tempfile.TemporaryDirectory() as d:
         for name, content in FILES.items():
             open(f"{d}/{name}", "wb").write(content)
         os.link(f"{d}/in", f"{d}/link")
         before = listing(d)
-        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$0" "$@"', BIN, *row["args"]],
+        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *valgrind, BIN, *row["args"]],
                            input=text(row["stdin"]), capture_output=True, cwd=d, timeout=60)
         expect(r.returncode, row["status"], "status")
         expect(r.stderr, text(f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]), "stderr")
         expect(r.stdout, text(row["out"]), "standard output")
-        expect(listing(d), {**before, **{name: text(v) for name, v in row["files"].items()}}, "files afterwards")
+        after = listing(d)
+        for name, wanted in {**before, **{name: text(v) for name, v in row["files"].items()}}.items():
+            expect(after.pop(name, None), wanted, f"file {name} afterwards")
+        expect(list(after), [], "files made")
 
 
 def terminal(row):
@@ -75,13 +90,13 @@ def long_token(row):
     """One quoted text of at least `token_megabytes` MB (10^6 bytes) on one line, between converted fields: marks,
     fields, lone CRs and 8-bit bytes in it are copied as they stand. Only a digest of the output is kept."""
     chunks = [TOKEN_CHUNK] * -(-row["token_megabytes"] * 10**6 // len(TOKEN_CHUNK))
-    limit_mb, sanitized = row.get("memory_limit_mb", 0), b"__asan_init" in open(BIN, "rb").read()
-    if sanitized and row["token_megabytes"] > 1000:
+    limit_mb = row.get("memory_limit_mb", 0)
+    if SANITIZED and row["token_megabytes"] > 1000:
         return "skipped: a sanitizer build adds nothing here to the 200 MB token but minutes"
     # AddressSanitizer reserves more address space than a limit leaves: it is given an allocation limit instead.
     env = dict(os.environ, ASAN_OPTIONS=f"allocator_may_return_null=1:max_allocation_size_mb={limit_mb}")
     limit = ((lambda: resource.setrlimit(resource.RLIMIT_AS, (limit_mb << 20,) * 2))
-             if limit_mb and not sanitized else None)
+             if limit_mb and not SANITIZED else None)
     digest = subprocess.Popen(["sha256sum"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     p = subprocess.Popen([BIN, "-", "-"], stdin=subprocess.PIPE, stdout=digest.stdin, stderr=subprocess.PIPE,
                          bufsize=0, env=env, preexec_fn=limit)
@@ -98,10 +113,44 @@ def long_token(row):
            (row["status"], text(row["err"]), wanted.hexdigest()), "status, stderr and SHA-256 of the output")
 
 
+def cost(data):
+    """CPU seconds (start-up included) and peak resident KiB of converting `data`, each the best of three runs.
+    GNU time measures the memory: a child of this interpreter would count its pages as its own. Quadratic time
+    fails rather than hangs: the converter inherits a limit on CPU time."""
+    runs = []
+    with tempfile.NamedTemporaryFile() as source, tempfile.NamedTemporaryFile() as rss:
+        source.write(data)
+        source.flush()
+        for _ in range(3):
+            p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, BIN, source.name, "-"],
+                                 stdout=subprocess.DEVNULL,
+                                 preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CPU, (120, 120)))
+            _, status, usage = os.wait4(p.pid, 0)
+            expect(status, 0, "exit status (past 120 CPU seconds?)")
+            runs.append((usage.ru_utime + usage.ru_stime, int(open(rss.name).read().split()[-1])))
+    return min(r[0] for r in runs), min(r[1] for r in runs)
+
+
+def scaling(row):
+    """8 MiB of a shape (a text before, one repeated, one after) take less than 16 times the CPU time of 1 MiB:
+    a ratio, not a timed limit (quadratic would be 64 times). Plain text, "flat", takes the same memory however
+    long its lines."""
+    if SANITIZED:
+        return "skipped: a sanitizer's start-up and shadow memory drown the ratios"
+    before, unit, after = map(text, row["scaling"])
+    (small, small_rss), (large, large_rss) = (cost(before + unit * (size // len(unit)) + after)
+                                              for size in (1 << 20, 8 << 20))
+    ratio = large / max(small, 1e-3)
+    expect(ratio < 16, True, f"8 MiB taking {ratio:.1f} times the CPU time of 1 MiB is linear")
+    if row.get("flat"):
+        expect(large_rss - small_rss < 1024, True, f"peak memory {large_rss - small_rss:+d} KiB is flat")
+
+
 def run(name):
     row = {**DEFAULTS, **ROWS[name]}
     print(f"{name}: {row.get('why', '')}")  # ctest shows it with a failure
-    return (terminal if "terminal" in row else long_token if "token_megabytes" in row else run_row)(row)
+    kind = next((key for key in ("terminal", "token_megabytes", "scaling") if key in row), "args")
+    return {"terminal": terminal, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
 
 
 if __name__ == "__main__":
@@ -109,6 +158,7 @@ if __name__ == "__main__":
         print(";".join(ROWS))
         sys.exit(0)
     BIN, VERSION = os.path.abspath(sys.argv[1]), sys.argv[2]
+    SANITIZED = b"__asan_init" in open(BIN, "rb").read()
     skipped = [note for note in map(run, sys.argv[3:] or ROWS) if note]
     print("\n".join(skipped) or "ok")
     sys.exit(77 if skipped else 0)  # 77: ctest's SKIP_RETURN_CODE
