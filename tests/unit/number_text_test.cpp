@@ -1,5 +1,4 @@
-// The number texts of float fields: the rows of number_texts.txt, and random
-// values against an independent reference.
+// The number texts of float fields: the rows of number_texts.txt, and random values against a reference.
 #include "number_text.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +35,8 @@ TEST(NumberText, Rows) {
   EXPECT_GT(rows, 20);
 }
 
-// Slow and independent: glibc prints the exact expansion of any binary64 in
-// 767 digits; cut it half up by string to 17 digits, then to precision + 1.
+// Slow and independent: glibc prints any binary64's exact expansion in 767 digits; cut it half up by string to
+// 17 digits, then to precision + 1.
 std::string exact_text(double value, int precision) {
   char exact[800];
   std::snprintf(exact, sizeof exact, "%.767e", value < 0 ? -value : value);
@@ -53,16 +52,14 @@ std::string exact_text(double value, int precision) {
     if (up && i > 0) ++digits[i - 1];
   }
   char text[40];
-  std::snprintf(text, sizeof text, "%s%c.%sE%+04d", value < 0 ? "-" : "", digits[0],
-                digits.c_str() + 1, exponent);
+  std::snprintf(text, sizeof text, "%s%c.%sE%+04d", value < 0 ? "-" : "", digits[0], digits.c_str() + 1, exponent);
   return text;
 }
 
 // A few steps either side of the binary64 (or binary32) nearest 10^k.
 std::uint64_t near_power_of_ten(std::mt19937_64& random, bool binary32) {
   char ten[8];
-  const int k =
-      binary32 ? static_cast<int>(random() % 84) - 45 : static_cast<int>(random() % 632) - 323;
+  const int k = binary32 ? static_cast<int>(random() % 84) - 45 : static_cast<int>(random() % 632) - 323;
   std::snprintf(ten, sizeof ten, "1e%d", k);
   const std::uint64_t nearest = binary32 ? std::bit_cast<std::uint32_t>(std::strtof(ten, nullptr))
                                          : std::bit_cast<std::uint64_t>(std::strtod(ten, nullptr));
