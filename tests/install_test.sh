@@ -1,10 +1,10 @@
 #!/bin/sh
 # floatdump as a user gets it. Usage: install_test.sh STEP BUILD_DIR SOURCE_DIR VERSION
-#   manpage        doc/floatdump.1 renders with no warning from groff or mandoc
 #   cmake-install  `cmake --install` into a fresh prefix, and
 #   deb            the package from `cpack -G DEB` unpacked with `dpkg -x` (lintian, where installed, finds no error
 #                  and no warning in it), give exactly the command, its page, license and changelog (gzipped in the
-#                  package); the command converts a result file, and `man floatdump` shows the page.
+#                  package); the command converts a result file, and `man floatdump` shows the page, which renders
+#                  with no warning from groff or mandoc.
 # CMAKE and CPACK name the cmake and cpack to use. Everything is made in a temporary directory.
 set -u
 step=$1 build=$2 source=$3 version=$4 CMAKE=${CMAKE:-cmake} CPACK=${CPACK:-cpack} failures=0
@@ -22,7 +22,15 @@ check_installed() {
 .$usr/share/man/man1/floatdump.1$gz " ] || fail "installed files: $files"
   bin=$root$usr/bin/floatdump doc=$root$usr/share/doc/floatdump man=$root$usr/share/man
   result=$source/tests/e2e/cases/float-fields-little-endian
-  $show "$man/man1/floatdump.1$gz" | cmp -s - "$source/doc/floatdump.1" || fail "the page is not doc/floatdump.1"
+  page=$source/doc/floatdump.1
+  $show "$man/man1/floatdump.1$gz" | cmp -s - "$page" || fail "the page is not doc/floatdump.1"
+  groff -ww -z -man -Tutf8 "$page" 2>"$work/warnings" || fail "groff failed"
+  mandoc -T lint -W all "$page" >>"$work/warnings" 2>&1 || fail "mandoc -T lint: status $?"
+  empty "$work/warnings" "the page has warnings"
+  grep -q "^\.TH FLOATDUMP 1 [0-9-]* \"floatdump $version\"" "$page" || fail "the .TH line does not name $version"
+  for section in NAME SYNOPSIS DESCRIPTION OPTIONS OUTPUT 'EXIT STATUS' DIAGNOSTICS EXAMPLES NOTES; do
+    grep -qxE "\.SH \"?$section\"?" "$page" || fail "no section $section in the page"
+  done
   # The installed command converts a result file: the streams and messages are command_test.py's.
   "$bin" "$result.in" "$work/converted.txt" 2>"$work/stderr" || fail "$bin exited with status $?"
   empty "$work/stderr" "$bin wrote to standard error"
@@ -41,24 +49,13 @@ check_installed() {
 }
 
 case $step in
-manpage)
-  need groff mandoc
-  page=$source/doc/floatdump.1
-  groff -ww -z -man -Tutf8 "$page" 2>"$work/warnings" || fail "groff failed"
-  mandoc -T lint -W all "$page" >>"$work/warnings" 2>&1 || fail "mandoc -T lint: status $?"
-  empty "$work/warnings" "the page has warnings"
-  grep -q "^\.TH FLOATDUMP 1 [0-9-]* \"floatdump $version\"" "$page" || fail "the .TH line does not name $version"
-  for section in NAME SYNOPSIS DESCRIPTION OPTIONS OUTPUT 'EXIT STATUS' DIAGNOSTICS EXAMPLES NOTES; do
-    grep -qxE "\.SH \"?$section\"?" "$page" || fail "no section $section in the page"
-  done
-  ;;
 cmake-install)
-  need "$CMAKE" cmp man
+  need "$CMAKE" cmp man groff mandoc
   usr='' gz='' show=cat
   "$CMAKE" --install "$build" --prefix "$root" >"$work/log" 2>&1 || { cat "$work/log"; stop "cmake --install"; }
   check_installed ;;
 deb)
-  need "$CPACK" cmp dpkg dpkg-deb man zcat
+  need "$CPACK" cmp dpkg dpkg-deb man groff mandoc zcat
   usr=/usr gz=.gz show=zcat
   "$CPACK" -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/log" 2>&1 ||
     { cat "$work/log"; stop "cpack -G DEB failed"; }

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""The floatdump command as a user meets it, one test each: the rows of rows.json (cli.*: arguments, files that
-cannot be opened or written, the standard streams, a terminal, tokens longer than any buffer; scaling.*: time
-linear in the input, flat memory), and the result files in cases/ (e2e.*: converted byte for byte).
-Usage: command_test.py FLOATDUMP VERSION NAME...   (command_test.py --list names them all)
-With VALGRIND set, FLOATDUMP runs under that valgrind's memcheck: a memory error or a leak makes the status 99.
+"""The floatdump command as a user meets it, one test each: the rows of rows.json (cli.*: arguments, unusable files,
+standard streams, a terminal, tokens longer than any buffer; scaling.*: linear time, flat memory) and the result
+files in cases/ (e2e.*: byte for byte). Usage: command_test.py FLOATDUMP VERSION NAME... (--list names them all)
 """
 import contextlib, hashlib, json, os, pty, resource, select, subprocess, sys, tempfile, time
 
@@ -15,8 +13,9 @@ for case in sorted(name[:-3] for name in os.listdir(f"{HERE}/cases") if name.end
                            "err": open(f"{path}.stderr", "rb").read() if os.path.exists(f"{path}.stderr") else b""}
 DEFAULTS = {"stdin": "", "out": "", "err": "", "status": 0, "files": {}, "shell": "", "hang_up": False}
 FILES = {"in": b"(1}\n", "old": b"old text that is longer than the new\n"}  # each run's directory, and `link`
-MEMCHECK = ["--quiet", "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
-            "--show-leak-kinds=definite,indirect"]
+VALGRIND = os.environ.get("VALGRIND")  # memcheck: a memory error or a definite or indirect leak makes the status 99
+MEMCHECK = [VALGRIND, "--quiet", "--error-exitcode=99", "--leak-check=full", "--show-leak-kinds=definite,indirect",
+            "--errors-for-leak-kinds=definite,indirect"] if VALGRIND else []
 
 
 def text(value):
@@ -39,26 +38,20 @@ def expect(actual, wanted, what):
         raise AssertionError(f"{what}:\n  got      {actual!r}\n  expected {wanted!r}")
 
 
-def listing(d):  # every file in `d`, and its content
-    return {name: open(f"{d}/{name}", "rb").read() for name in os.listdir(d) if os.path.isfile(f"{d}/{name}")}
-
-
 def run_row(row):
     """One run in a fresh directory that holds FILES and `link`, a second name of `in`. The row's "shell" line
     first sets up the standard streams and limits as a user's shell would (sh, so ulimit -f counts 512 bytes)."""
-    valgrind = [os.environ["VALGRIND"], *MEMCHECK] if "VALGRIND" in os.environ else []
     with tempfile.TemporaryDirectory() as d:
         for name, content in FILES.items():
             open(f"{d}/{name}", "wb").write(content)
         os.link(f"{d}/in", f"{d}/link")
-        before = listing(d)
-        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *valgrind, BIN, *row["args"]],
+        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, BIN, *row["args"]],
                            input=text(row["stdin"]), capture_output=True, cwd=d, timeout=60)
         expect(r.returncode, row["status"], "status")
         expect(r.stderr, text(f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]), "stderr")
         expect(r.stdout, text(row["out"]), "standard output")
-        after = listing(d)
-        for name, wanted in {**before, **{name: text(v) for name, v in row["files"].items()}}.items():
+        after = {name: open(f"{d}/{name}", "rb").read() for name in os.listdir(d) if os.path.isfile(f"{d}/{name}")}
+        for name, wanted in {**FILES, "link": FILES["in"], **{n: text(v) for n, v in row["files"].items()}}.items():
             expect(after.pop(name, None), wanted, f"file {name} afterwards")
         expect(list(after), [], "files made")
 
@@ -114,9 +107,8 @@ def long_token(row):
 
 
 def cost(data):
-    """CPU seconds (start-up included) and peak resident KiB of converting `data`, each the best of three runs.
-    GNU time measures the memory: a child of this interpreter would count its pages as its own. Quadratic time
-    fails rather than hangs: the converter inherits a limit on CPU time."""
+    """CPU seconds (start-up included) and peak resident KiB (GNU time's: a child of this interpreter would count its
+    pages as its own) of converting `data`, best of three runs. A CPU-time limit makes quadratic time fail, not hang."""
     runs = []
     with tempfile.NamedTemporaryFile() as source, tempfile.NamedTemporaryFile() as rss:
         source.write(data)
@@ -132,16 +124,14 @@ def cost(data):
 
 
 def scaling(row):
-    """8 MiB of a shape (a text before, one repeated, one after) take less than 16 times the CPU time of 1 MiB:
-    a ratio, not a timed limit (quadratic would be 64 times). Plain text, "flat", takes the same memory however
-    long its lines."""
+    """8 MiB of a shape (a text before, one repeated, one after) take less than 16 times the CPU time of 1 MiB
+    (quadratic would be 64 times); plain text, "flat", takes the same memory however long its lines."""
     if SANITIZED:
         return "skipped: a sanitizer's start-up and shadow memory drown the ratios"
     before, unit, after = map(text, row["scaling"])
     (small, small_rss), (large, large_rss) = (cost(before + unit * (size // len(unit)) + after)
                                               for size in (1 << 20, 8 << 20))
-    ratio = large / max(small, 1e-3)
-    expect(ratio < 16, True, f"8 MiB taking {ratio:.1f} times the CPU time of 1 MiB is linear")
+    expect(large / max(small, 1e-3) < 16, True, f"8 MiB taking {large / max(small, 1e-3):.1f} times 1 MiB is linear")
     if row.get("flat"):
         expect(large_rss - small_rss < 1024, True, f"peak memory {large_rss - small_rss:+d} KiB is flat")
 
