@@ -75,19 +75,6 @@ class TextOutput {
     write_long(text);
   }
 
-  // Appends `line`, whose only LF is its last byte, ending in CR LF.
-  void write_line(std::string_view line) {
-    const std::size_t body = line.size() - 1;
-    if (body + 2 <= kBufferSize - used_ && !unbuffered_) {
-      std::memcpy(buffer_ + used_, line.data(), body);
-      buffer_[used_ + body] = '\r';
-      buffer_[used_ + body + 1] = '\n';
-      used_ += body + 2;
-      return;
-    }
-    write_long(line);
-  }
-
   // Appends, as they stand, the bytes `format(place)` writes at `place` and
   // returns the count of: at most `max` of them, each LF already after its
   // CR. The text is made in place, never copied.
