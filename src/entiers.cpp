@@ -19,11 +19,11 @@ std::string_view digits_of(std::string_view field) { return field.substr(1, fiel
 // field shorter than that stands for a value whose leading F nibbles the
 // target left out.
 std::uint32_t value_of(std::string_view digits, bool is_signed) {
-  if (digits.size() >= kValueDigits) return hex_nibbles_of_eight(digits.data());
-  char filled[kValueDigits];
-  std::memset(filled, is_signed ? 'F' : '0', kValueDigits);
-  std::memcpy(filled, digits.data(), digits.size());
-  return hex_nibbles_of_eight(filled);
+  const std::size_t count = std::min(digits.size(), kValueDigits);
+  std::uint32_t value = 0;
+  for (std::size_t k = 0; k < count; ++k) value |= std::uint32_t{hex_digit_value(digits[k])} << (4 * k);
+  if (is_signed && count < kValueDigits) value |= ~std::uint32_t{0} << (4 * count);
+  return value;
 }
 
 constexpr std::size_t kBinaryLength = 34;       // fill digit, 32 bits, H

@@ -112,7 +112,6 @@ class FileScanner {
   bool line_start_marker();
   std::size_t quoted_text();
   std::size_t digits_end();  // offset of the first byte after the mark that is no hex digit
-  [[gnu::noinline]] std::size_t digits_end_reading(std::size_t k);
   void field(char open);
   void float_field();
   void plain_text();
@@ -241,15 +240,8 @@ std::size_t FileScanner::quoted_text() {
   return matched;
 }
 
-// Most digit runs end inside what is read; the rest read on.
 std::size_t FileScanner::digits_end() {
-  const char* const from = buffer_ + pos_ + 1;
-  const char* const stop = skip_hex_digits(from, buffer_ + end_);
-  const std::size_t k = 1 + static_cast<std::size_t>(stop - from);
-  return stop < buffer_ + end_ ? k : digits_end_reading(k);
-}
-
-std::size_t FileScanner::digits_end_reading(std::size_t k) {
+  std::size_t k = 1;
   while (has(k)) {
     const char* from = buffer_ + pos_ + k;
     const char* stop = skip_hex_digits(from, buffer_ + end_);

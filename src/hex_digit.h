@@ -1,5 +1,5 @@
 // The values of the hexadecimal digits of dump fields, in either case: one
-// digit at a time, or eight at once in one 64-bit word.
+// digit at a time, or eight at once as the bytes they spell.
 #pragma once
 
 #include <bit>
@@ -16,36 +16,15 @@ constexpr std::uint8_t hex_digit_value(char digit) {
 static_assert(hex_digit_value('0') == 0 && hex_digit_value('9') == 9 && hex_digit_value('A') == 10 &&
               hex_digit_value('f') == 15 && hex_digit_value('F') == 15 && hex_digit_value('a') == 10);
 
-namespace hex_digit_detail {
-
-constexpr std::uint64_t kLowBytes = 0x00FF00FF00FF00FF;
-
-// The value of each of eight digits, the first in the lowest byte.
-inline std::uint64_t values_of_eight(const char* digits) {
+// Eight digits as the four bytes they spell, two digits a byte, high nibble
+// first: "DB0F4940" is 0x40490FDB, the first byte lowest. The digits' values
+// are found in one 64-bit word, then each byte's pair is packed.
+inline std::uint32_t hex_bytes_of_eight(const char* digits) {
   std::uint64_t word;
   std::memcpy(&word, digits, sizeof word);
   if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-  return (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
-}
-
-// The low byte of each 16-bit lane, packed into 32 bits.
-constexpr std::uint32_t pack_lanes(std::uint64_t lanes) {
+  const std::uint64_t values = (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
+  std::uint64_t lanes = (values << 4 | values >> 8) & 0x00FF00FF00FF00FF;  // a byte in each 16-bit lane
   lanes = (lanes | lanes >> 8) & 0x0000FFFF0000FFFF;
   return static_cast<std::uint32_t>(lanes | lanes >> 16);
-}
-
-}  // namespace hex_digit_detail
-
-// Eight digits as the four bytes they spell, two digits a byte, high nibble
-// first: "DB0F4940" is 0x40490FDB, the first byte lowest.
-inline std::uint32_t hex_bytes_of_eight(const char* digits) {
-  const std::uint64_t v = hex_digit_detail::values_of_eight(digits);
-  return hex_digit_detail::pack_lanes((v << 4 | v >> 8) & hex_digit_detail::kLowBytes);
-}
-
-// Eight digits as a 32-bit value whose nibble k is digit k: the least
-// significant nibble first, as integer fields are written.
-inline std::uint32_t hex_nibbles_of_eight(const char* digits) {
-  const std::uint64_t v = hex_digit_detail::values_of_eight(digits);
-  return hex_digit_detail::pack_lanes((v | v >> 4) & hex_digit_detail::kLowBytes);
 }
