@@ -105,7 +105,7 @@ int floatdump_main(int argc, char** argv) {
       return 2;
     }
     // Standard output is the shell's to empty (>) or to append to (>>).
-    if (!to_standard_output && ftruncate(out_fd, 0) != 0) {
+    if (!to_standard_output && out_file.st_size > 0 && ftruncate(out_fd, 0) != 0) {
       report(errors, "cannot open output file", quoted(argv[2]), errno);
       return 2;
     }
