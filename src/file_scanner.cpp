@@ -7,7 +7,9 @@
 // text, however long its lines, takes no more memory.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -38,22 +40,29 @@ constexpr auto kHexDigit = [] {
   return table;
 }();
 
-// The first byte of [from, to) that is no hex digit, or `to`.
-const char* skip_hex_digits(const char* from, const char* to) {
+// The bytes among the 16 at `from` that are no hex digit, bit i for from[i].
+unsigned non_hex_digits(const char* from) {
 #if defined(__SSE2__)
   // Signed compares: a byte less '0' (or, lower-cased, less 'a') lies in
   // the digit range when, shifted by -128, it is below -128 + the range's size.
   const __m128i bias = _mm_set1_epi8(-128);
-  for (; to - from >= 16; from += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    const __m128i decimal = _mm_add_epi8(_mm_sub_epi8(v, _mm_set1_epi8('0')), bias);
-    const __m128i letter = _mm_add_epi8(_mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a')), bias);
-    const __m128i hex = _mm_or_si128(_mm_cmplt_epi8(decimal, _mm_set1_epi8(-128 + 10)),
-                                     _mm_cmplt_epi8(letter, _mm_set1_epi8(-128 + 6)));
-    const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(hex)) & 0xFFFF;
-    if (other != 0) return from + __builtin_ctz(other);
-  }
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  const __m128i decimal = _mm_add_epi8(_mm_sub_epi8(v, _mm_set1_epi8('0')), bias);
+  const __m128i letter = _mm_add_epi8(_mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a')), bias);
+  const __m128i hex = _mm_or_si128(_mm_cmplt_epi8(decimal, _mm_set1_epi8(-128 + 10)),
+                                   _mm_cmplt_epi8(letter, _mm_set1_epi8(-128 + 6)));
+  return ~static_cast<unsigned>(_mm_movemask_epi8(hex)) & 0xFFFF;
+#else
+  unsigned other = 0;
+  for (int i = 0; i < 16; ++i) other |= unsigned{!kHexDigit[static_cast<unsigned char>(from[i])]} << i;
+  return other;
 #endif
+}
+
+// The first byte of [from, to) that is no hex digit, or `to`.
+const char* skip_hex_digits(const char* from, const char* to) {
+  for (; to - from >= 16; from += 16)
+    if (const unsigned other = non_hex_digits(from)) return from + std::countr_zero(other);
   while (from < to && kHexDigit[static_cast<unsigned char>(*from)]) ++from;
   return from;
 }
@@ -84,6 +93,23 @@ const char* copy_to_token_start(const char* from, const char* to, char*& out) {
   return from;
 }
 
+// An integer field's closing mark: 0 for ')', 1 for '}', 2 for ']'.
+constexpr std::uint8_t kNoClosingMark = 3;
+constexpr auto kClosingMark = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(kNoClosingMark);
+  table[')'] = 0;
+  table['}'] = 1;
+  table[']'] = 2;
+  return table;
+}();
+
+// The conversions of integer fields, [opened by '{'][closing mark].
+using IntegerConversion = void (*)(std::string_view field, TextOutput& out);
+constexpr IntegerConversion kIntegerConversions[2][3] = {
+    {entiers::unsigned_binary, entiers::unsigned_decimal, entiers::unsigned_hexadecimal},
+    {entiers::signed_binary, entiers::signed_decimal, entiers::signed_hexadecimal}};
+
 // The first `a` or `b` in [from, to), or `to`.
 const char* find_either(const char* from, const char* to, char a, char b) {
   const void* first_a = std::memchr(from, a, static_cast<std::size_t>(to - from));
@@ -112,6 +138,7 @@ class FileScanner {
   bool line_start_marker();
   std::size_t quoted_text();
   std::size_t digits_end();  // offset of the first byte after the mark that is no hex digit
+  std::size_t long_digits_end();
   void field(char open);
   void float_field();
   void plain_text();
@@ -240,7 +267,18 @@ std::size_t FileScanner::quoted_text() {
   return matched;
 }
 
+// Nearly every field has at most 31 digits and is read whole: one or two
+// looks at 16 bytes find its end.
 std::size_t FileScanner::digits_end() {
+  if (end_ - pos_ > 32) {
+    const char* digits = buffer_ + pos_ + 1;
+    if (const unsigned other = non_hex_digits(digits)) return 1 + std::countr_zero(other);
+    if (const unsigned other = non_hex_digits(digits + 16)) return 17 + std::countr_zero(other);
+  }
+  return long_digits_end();
+}
+
+std::size_t FileScanner::long_digits_end() {
   std::size_t k = 1;
   while (has(k)) {
     const char* from = buffer_ + pos_ + k;
@@ -252,25 +290,16 @@ std::size_t FileScanner::digits_end() {
 }
 
 // \({HEX}*\) \({HEX}*\} \({HEX}*\] and the same with \{: an integer field,
-// else the mark is a plain character.
+// else the mark is a plain character. The conversion is looked up, not
+// branched to: the marks of a dump follow no pattern a branch could learn.
 void FileScanner::field(char open) {
   const std::size_t k = digits_end();
-  const char close = has(k) ? byte(k) : '\0';
-  if (close != ')' && close != '}' && close != ']') {
+  const std::uint8_t close = has(k) ? kClosingMark[static_cast<unsigned char>(byte(k))] : kNoClosingMark;
+  if (close == kNoClosingMark) {
     out_->write_plain(taken(1));
     return;
   }
-  const std::string_view token = taken(k + 1);
-  TextOutput& out = *out_;
-  if (open == '(') {
-    if (close == ')') entiers::unsigned_binary(token, out);
-    else if (close == '}') entiers::unsigned_decimal(token, out);
-    else entiers::unsigned_hexadecimal(token, out);
-  } else {
-    if (close == ')') entiers::signed_binary(token, out);
-    else if (close == '}') entiers::signed_decimal(token, out);
-    else entiers::signed_hexadecimal(token, out);
-  }
+  kIntegerConversions[open == '{'][close](taken(k + 1), *out_);
 }
 
 // !{HEX}*!: a float field, else the mark is a plain character.
