@@ -104,7 +104,9 @@ int floatdump_main(int argc, char** argv) {
       errors.write(std::string(kProgram) + ": input file " + quoted(argv[1]) + " is also the output file\n");
       return 2;
     }
-    // Standard output is the shell's to empty (>) or to append to (>>).
+    // Standard output is the shell's to empty (>) or to append to (>>). An
+    // empty file is left alone: ext4 writes out a file truncated to nothing
+    // when it is closed, and the conversion would wait for that.
     if (!to_standard_output && out_file.st_size > 0 && ftruncate(out_fd, 0) != 0) {
       report(errors, "cannot open output file", quoted(argv[2]), errno);
       return 2;
