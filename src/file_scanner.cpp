@@ -138,7 +138,7 @@ class FileScanner {
   bool line_start_marker();
   std::size_t quoted_text();
   std::size_t digits_end();  // offset of the first byte after the mark that is no hex digit
-  std::size_t long_digits_end();
+  std::size_t long_digits_end();  // the same, reading on as far as the digits go
   void field(char open);
   void float_field();
   void plain_text();
