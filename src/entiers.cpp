@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "hex_digit.h"
+#include "alphabet.h"
 #include "number_text.h"
 
 namespace entiers {
@@ -21,7 +21,7 @@ std::string_view digits_of(std::string_view field) { return field.substr(1, fiel
 std::uint32_t value_of(std::string_view digits, bool is_signed) {
   const std::size_t count = std::min(digits.size(), kValueDigits);
   std::uint32_t value = 0;
-  for (std::size_t k = 0; k < count; ++k) value |= std::uint32_t{hex_digit_value(digits[k])} << (4 * k);
+  for (std::size_t k = 0; k < count; ++k) value |= std::uint32_t{alphabet::hex_digit_value(digits[k])} << (4 * k);
   if (is_signed && count < kValueDigits) value |= ~std::uint32_t{0} << (4 * count);
   return value;
 }

@@ -1,69 +1,26 @@
-// The dump scanner for files and pipes, written by hand: it finds the next
-// byte that can start a token with a vectorised search and copies the plain
-// text before it in one piece, where flex's scanner spends a table look-up on
-// every byte. It matches exactly what the rules of floatdump.l match, longest
-// match and backing up included, and keeps flex's buffer contract: a token is
-// never cut, the buffer grows only for one token longer than it, and plain
-// text, however long its lines, takes no more memory.
+#include "file_scanner.h"
+
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "alphabet.h"
 #include "entiers.h"
-#include "floatieee.h"
-#include "scanner.h"
+#include "messages.h"
 
 namespace {
 
 // The start conditions of floatdump.l.
 enum class Condition { kInitial, kFloatCalibration, kDoubleCalibration };
 
-// Bytes that may start a token other than a plain character in INITIAL: the
-// line end (after which a line-start marker may follow), quotes and opening marks.
-constexpr bool is_token_start(unsigned char c) {
-  return c == '\n' || c == '"' || c == '\'' || c == '!' || c == '(' || c == '{';
-}
-
-// A table rather than comparisons: the digits of dumps are random, and a
-// branch per digit on its kind would be mispredicted half the time.
-constexpr auto kHexDigit = [] {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-  return table;
-}();
-
-// The bytes among the 16 at `from` that are no hex digit, bit i for from[i].
-unsigned non_hex_digits(const char* from) {
-#if defined(__SSE2__)
-  // Signed compares: a byte less '0' (or, lower-cased, less 'a') lies in
-  // the digit range when, shifted by -128, it is below -128 + the range's size.
-  const __m128i bias = _mm_set1_epi8(-128);
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-  const __m128i decimal = _mm_add_epi8(_mm_sub_epi8(v, _mm_set1_epi8('0')), bias);
-  const __m128i letter = _mm_add_epi8(_mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a')), bias);
-  const __m128i hex = _mm_or_si128(_mm_cmplt_epi8(decimal, _mm_set1_epi8(-128 + 10)),
-                                   _mm_cmplt_epi8(letter, _mm_set1_epi8(-128 + 6)));
-  return ~static_cast<unsigned>(_mm_movemask_epi8(hex)) & 0xFFFF;
-#else
-  unsigned other = 0;
-  for (int i = 0; i < 16; ++i) other |= unsigned{!kHexDigit[static_cast<unsigned char>(from[i])]} << i;
-  return other;
-#endif
-}
-
 // The first byte of [from, to) that is no hex digit, or `to`.
 const char* skip_hex_digits(const char* from, const char* to) {
   for (; to - from >= 16; from += 16)
-    if (const unsigned other = non_hex_digits(from)) return from + std::countr_zero(other);
-  while (from < to && kHexDigit[static_cast<unsigned char>(*from)]) ++from;
+    if (const unsigned other = alphabet::non_hex_digits(from)) return from + std::countr_zero(other);
+  while (from < to && alphabet::is_hex_digit(*from)) ++from;
   return from;
 }
 
@@ -72,37 +29,17 @@ const char* skip_hex_digits(const char* from, const char* to) {
 // stored whole before it is searched, so up to 15 bytes past the copy are
 // scratch at `out`.
 const char* copy_to_token_start(const char* from, const char* to, char*& out) {
-#if defined(__SSE2__)
-  const __m128i line_end = _mm_set1_epi8('\n'), double_quote = _mm_set1_epi8('"'), quote = _mm_set1_epi8('\''),
-                bang = _mm_set1_epi8('!'), parenthesis = _mm_set1_epi8('('), brace = _mm_set1_epi8('{');
   for (; to - from >= 16; from += 16, out += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, line_end), _mm_cmpeq_epi8(v, double_quote)),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, bang))),
-        _mm_or_si128(_mm_cmpeq_epi8(v, parenthesis), _mm_cmpeq_epi8(v, brace)));
-    if (const int mask = _mm_movemask_epi8(hits)) {
-      const int length = __builtin_ctz(static_cast<unsigned>(mask));
+    std::memcpy(out, from, 16);
+    if (const unsigned starts = alphabet::token_starts(from)) {
+      const int length = std::countr_zero(starts);
       out += length;
       return from + length;
     }
   }
-#endif
-  for (; from < to && !is_token_start(static_cast<unsigned char>(*from)); ++from) *out++ = *from;
+  for (; from < to && !alphabet::is_token_start(*from); ++from) *out++ = *from;
   return from;
 }
-
-// An integer field's closing mark: 0 for ')', 1 for '}', 2 for ']'.
-constexpr std::uint8_t kNoClosingMark = 3;
-constexpr auto kClosingMark = [] {
-  std::array<std::uint8_t, 256> table{};
-  table.fill(kNoClosingMark);
-  table[')'] = 0;
-  table['}'] = 1;
-  table[']'] = 2;
-  return table;
-}();
 
 // The conversions of integer fields, [opened by '{'][closing mark].
 using IntegerConversion = void (*)(std::string_view field, TextOutput& out);
@@ -118,12 +55,15 @@ const char* find_either(const char* from, const char* to, char a, char b) {
   return first_b ? static_cast<const char*>(first_b) : limit;
 }
 
-// The scanner's state lives for one conversion: file_scan_lex makes it,
-// file_scan_lex_destroy frees the buffer.
+// One scan of one conversion's input; the buffer lives as long as the scanner.
 class FileScanner {
  public:
+  explicit FileScanner(Conversion& conversion);
+  ~FileScanner() { Conversion::release(buffer_); }
+  FileScanner(const FileScanner&) = delete;
+  FileScanner& operator=(const FileScanner&) = delete;
+
   void run();
-  void release();
 
  private:
   // The token being matched starts at pos_; offsets below count from there.
@@ -144,9 +84,10 @@ class FileScanner {
   void plain_text();
   void scan_calibration();
 
-  TextOutput* out_ = nullptr;
-  char* buffer_ = nullptr;
-  std::size_t capacity_ = 0;
+  Conversion& conversion_;
+  TextOutput& out_;
+  char* buffer_;
+  std::size_t capacity_;
   std::size_t pos_ = 0;  // buffer_[pos_, end_) is read and not yet matched
   std::size_t end_ = 0;
   bool input_ended_ = false;
@@ -158,22 +99,21 @@ class FileScanner {
 // stay in the cache between the read and the scan.
 constexpr std::size_t kInitialCapacity = 64 * 1024;
 
+FileScanner::FileScanner(Conversion& conversion)
+    : conversion_(conversion),
+      out_(conversion.out()),
+      buffer_(static_cast<char*>(conversion.allocate(kInitialCapacity))),
+      capacity_(kInitialCapacity) {
+  if (!buffer_) Conversion::fail(messages::kNoMemory);
+}
+
 void FileScanner::run() {
-  out_ = &scanner_output();
-  buffer_ = static_cast<char*>(scanner_allocate(kInitialCapacity));
-  if (!buffer_) scanner_fatal("out of dynamic memory in yy_create_buffer()");
-  capacity_ = kInitialCapacity;
   while (has(0)) {
     if (condition_ == Condition::kInitial)
       scan_initial();
     else
       scan_calibration();
   }
-}
-
-void FileScanner::release() {
-  scanner_release(buffer_);
-  *this = FileScanner();
 }
 
 bool FileScanner::read_until(std::size_t k) {
@@ -194,15 +134,14 @@ bool FileScanner::read_more() {
       pos_ = 0;
     } else {
       const std::size_t grown = capacity_ * 2 <= INT_MAX ? capacity_ * 2 : capacity_ + capacity_ / 8;
-      char* larger = static_cast<char*>(scanner_reallocate(buffer_, grown));
-      if (!larger) scanner_fatal("fatal error - scanner input buffer overflow");
-      buffer_ = larger;
+      buffer_ = static_cast<char*>(conversion_.reallocate(buffer_, grown));
+      if (!buffer_) Conversion::fail(messages::kBufferOverflow);
       capacity_ = grown;
     }
   }
-  const int got = scanner_read(buffer_ + end_, static_cast<int>(capacity_ - end_));
+  const std::size_t got = conversion_.read(buffer_ + end_, capacity_ - end_);
   if (got == 0) input_ended_ = true;
-  end_ += static_cast<std::size_t>(got);
+  end_ += got;
   return got > 0;
 }
 
@@ -215,11 +154,10 @@ std::string_view FileScanner::taken(std::size_t length) {
 
 void FileScanner::scan_initial() {
   if (at_line_start_ && line_start_marker()) return;
-  TextOutput& out = *out_;
   switch (byte(0)) {
     case '"':
     case '\'':
-      out.write_plain(taken(std::max<std::size_t>(quoted_text(), 1)));  // a quoted text has no line end
+      out_.write_plain(taken(std::max<std::size_t>(quoted_text(), 1)));  // a quoted text has no line end
       return;
     case '!':
       float_field();
@@ -272,8 +210,8 @@ std::size_t FileScanner::quoted_text() {
 std::size_t FileScanner::digits_end() {
   if (end_ - pos_ > 32) {
     const char* digits = buffer_ + pos_ + 1;
-    if (const unsigned other = non_hex_digits(digits)) return 1 + std::countr_zero(other);
-    if (const unsigned other = non_hex_digits(digits + 16)) return 17 + std::countr_zero(other);
+    if (const unsigned other = alphabet::non_hex_digits(digits)) return 1 + std::countr_zero(other);
+    if (const unsigned other = alphabet::non_hex_digits(digits + 16)) return 17 + std::countr_zero(other);
   }
   return long_digits_end();
 }
@@ -294,21 +232,21 @@ std::size_t FileScanner::long_digits_end() {
 // branched to: the marks of a dump follow no pattern a branch could learn.
 void FileScanner::field(char open) {
   const std::size_t k = digits_end();
-  const std::uint8_t close = has(k) ? kClosingMark[static_cast<unsigned char>(byte(k))] : kNoClosingMark;
-  if (close == kNoClosingMark) {
-    out_->write_plain(taken(1));
+  const std::uint8_t close = has(k) ? alphabet::kClosingMark[static_cast<unsigned char>(byte(k))] : alphabet::kNotClosing;
+  if (close == alphabet::kNotClosing) {
+    out_.write_plain(taken(1));
     return;
   }
-  kIntegerConversions[open == '{'][close](taken(k + 1), *out_);
+  kIntegerConversions[open == '{'][close](taken(k + 1), out_);
 }
 
 // !{HEX}*!: a float field, else the mark is a plain character.
 void FileScanner::float_field() {
   const std::size_t k = digits_end();
   if (has(k) && byte(k) == '!')
-    floatieee::rewrite_float_field(taken(k + 1), *out_);
+    floatieee::rewrite_float_field(conversion_.calibration(), taken(k + 1), out_);
   else
-    out_->write_plain(taken(1));
+    out_.write_plain(taken(1));
 }
 
 // `.` ECHO, one character after another, and flex's default rule for the
@@ -319,14 +257,15 @@ void FileScanner::plain_text() {
   constexpr std::size_t kPlainRun = 8 * 1024;
   const char* from = buffer_ + pos_;  // not a token start, or a line end
   const char* const end = buffer_ + std::min(end_, pos_ + kPlainRun);
-  out_->write_formatted(2 * kPlainRun + 16, [&](char* text) {
+  out_.write_formatted(2 * kPlainRun + 16, [&](char* text) {
     char* to = text;
     for (;;) {
       from = copy_to_token_start(from, end, to);
       if (from == end || *from != '\n') break;
       *to++ = '\r';
       *to++ = '\n';
-      if (++from == end || *from == 'E' || *from == 'F' || is_token_start(static_cast<unsigned char>(*from))) break;
+      if (++from == end || alphabet::kIsMarkerLetter[static_cast<unsigned char>(*from)] || alphabet::is_token_start(*from))
+        break;
     }
     return static_cast<std::size_t>(to - text);
   });
@@ -347,9 +286,9 @@ void FileScanner::scan_calibration() {
     if (k > 1 && has(k) && byte(k) == '!') {
       const std::string_view token = taken(k + 1);
       if (condition_ == Condition::kFloatCalibration)
-        floatieee::calibrate_single(token, scanner_diagnostics());
+        floatieee::calibrate_single(conversion_.calibration(), token, conversion_.diagnostics());
       else
-        floatieee::calibrate_double(token, scanner_diagnostics());
+        floatieee::calibrate_double(conversion_.calibration(), token, conversion_.diagnostics());
     } else {
       taken(1);
     }
@@ -359,16 +298,6 @@ void FileScanner::scan_calibration() {
   taken(static_cast<std::size_t>(find_either(from + 1, buffer_ + end_, '!', '\n') - from));
 }
 
-FileScanner scanner;
-
 }  // namespace
 
-int file_scan_lex() {
-  scanner.run();
-  return 0;
-}
-
-int file_scan_lex_destroy() {
-  scanner.release();
-  return 0;
-}
+void file_scan(Conversion& conversion) { FileScanner(conversion).run(); }

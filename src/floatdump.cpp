@@ -8,11 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include "scanner.h"
+#include "file_scanner.h"
+#include "messages.h"
 
 namespace {
 
 constexpr char kProgram[] = "floatdump";
+constexpr char kStandardOutput[] = "standard output";
 
 constexpr char kHelp[] =
     "Usage: floatdump resultFile_in resultFile_out\n"
@@ -37,7 +39,7 @@ int answer(const char* text, TextOutput& errors) {
   TextOutput out(STDOUT_FILENO);
   out.write(text);
   if (out.flush()) return 0;
-  report(errors, "error writing", "standard output", out.error());
+  messages::write(errors, messages::kErrorWriting, {kStandardOutput, messages::reason(out.error())});
   return 2;
 }
 
@@ -68,47 +70,68 @@ std::string quoted(const char* path) { return std::string("'") + path + "'"; }
 
 }  // namespace
 
+int convert(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnostics, std::string_view out_name,
+            std::size_t largest_allocation) {
+  Conversion conversion(in, out, diagnostics, largest_allocation);
+  try {
+    if (scanner == Scanner::kFlex)
+      flex_scan(conversion);
+    else
+      file_scan(conversion);
+    if (conversion.read_failed()) Conversion::fail(messages::kReadFailed);
+    if (out.flush()) return 0;
+  } catch (const ScannerFailure& failure) {
+    // What was converted before the failure stays in the output.
+    const bool written = out.flush();
+    messages::write(diagnostics, messages::kScannerFailure, {failure.message});
+    if (written) return 2;
+  } catch (const OutputFailure&) {
+  }
+  messages::write(diagnostics, messages::kErrorWriting, {out_name, messages::reason(out.error())});
+  return 2;
+}
+
 int floatdump_main(int argc, char** argv) {
-  TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
+  TextOutput errors(STDERR_FILENO);
   if (!occupy_closed_standard_streams()) {
-    report(errors, "cannot open", "'/dev/null'", errno);
+    messages::write(errors, messages::kCannotOpen, {"'/dev/null'", messages::reason(errno)});
     return 2;
   }
   // Only as the first argument: after it, any name is a file's.
   if (argc > 1 && std::strcmp(argv[1], "--help") == 0) return answer(kHelp, errors);
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) return answer("floatdump " FLOATDUMP_VERSION "\n", errors);
   if (argc < 3) {
-    errors.write("Zelvane(R) Orvenda(R) Quarnis Numeric dump converter version " FLOATDUMP_VERSION "\n");
-    errors.write(argc > 0 && argv[0] ? argv[0] : kProgram);
-    errors.write(" resultFile_in  resultFile_out");
+    messages::write(errors, messages::kBanner, {FLOATDUMP_VERSION});
+    messages::write(errors, messages::kUsage, {argc > 0 && argv[0] ? argv[0] : kProgram});
     return 1;
   }
   const int in_fd = open_path(argv[1], STDIN_FILENO, O_RDONLY);
   if (in_fd < 0) {
-    report(errors, "cannot open input file", quoted(argv[1]), errno);
+    messages::write(errors, messages::kCannotOpenInput, {quoted(argv[1]), messages::reason(errno)});
     return 2;
   }
   const bool to_standard_output = std::strcmp(argv[2], "-") == 0;
-  const std::string out_name = to_standard_output ? "standard output" : quoted(argv[2]);
+  const std::string out_name = to_standard_output ? kStandardOutput : quoted(argv[2]);
   // Truncated only once known not to be the result file itself, which
   // would otherwise be emptied before it is read.
   const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT);
   if (out_fd < 0) {
     // A closed standard output fails as its first write would.
-    report(errors, to_standard_output ? "error writing" : "cannot open output file", out_name, errno);
+    messages::write(errors, to_standard_output ? messages::kErrorWriting : messages::kCannotOpenOutput,
+                    {out_name, messages::reason(errno)});
     return 2;
   }
   struct stat in_file, out_file;
   if (fstat(in_fd, &in_file) == 0 && fstat(out_fd, &out_file) == 0 && S_ISREG(out_file.st_mode)) {
     if (in_file.st_dev == out_file.st_dev && in_file.st_ino == out_file.st_ino) {
-      errors.write(std::string(kProgram) + ": input file " + quoted(argv[1]) + " is also the output file\n");
+      messages::write(errors, messages::kSameFile, {quoted(argv[1])});
       return 2;
     }
     // Standard output is the shell's to empty (>) or to append to (>>). An
     // empty file is left alone: ext4 writes out a file truncated to nothing
     // when it is closed, and the conversion would wait for that.
     if (!to_standard_output && out_file.st_size > 0 && ftruncate(out_fd, 0) != 0) {
-      report(errors, "cannot open output file", quoted(argv[2]), errno);
+      messages::write(errors, messages::kCannotOpenOutput, {out_name, messages::reason(errno)});
       return 2;
     }
   }
@@ -117,9 +140,10 @@ int floatdump_main(int argc, char** argv) {
   // flex's interactive matching acts on a token as soon as it is complete,
   // which is what a terminal needs; files and pipes get the hand-written
   // scanner, which copies plain text a block at a time. Both follow the same rules.
-  scan(in.interactive() ? kFlexScanner : kFileScanner, in, out, errors, out_name.c_str());
+  const int status = convert(in.interactive() ? Scanner::kFlex : Scanner::kFile, in, out, errors, out_name);
+  if (status != 0) return status;
   if (close(out_fd) != 0) {
-    report(errors, "error writing", out_name, errno);
+    messages::write(errors, messages::kErrorWriting, {out_name, messages::reason(errno)});
     return 2;
   }
   close(in_fd);

@@ -4,52 +4,25 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "hex_digit.h"
+#include "alphabet.h"
+#include "messages.h"
 #include "number_text.h"
 
 namespace floatieee {
+
+ReorderRecord::ReorderRecord() { map.fill(-1); }
+
 namespace {
 
-// Room for the widest field a reorder record describes; bytes beyond are dropped.
-constexpr std::size_t kMapSize = 40;
 constexpr std::int8_t kUnset = -1;
-
-enum Kind : int { kNotCalibrated = 0, kSinglePrecision = 1, kDoublePrecision = 2 };
-
-// How a record's map moves the bytes of a field exactly as wide as its value:
-// as they are or reversed (a target of either byte order), or some other way.
-enum class Order { kScattered, kSame, kReversed };
-
-// What a calibration learned about one width: where each byte of a float
-// field belongs in the value.
-struct ReorderRecord {
-  ReorderRecord* next;  // search order for float fields
-  Kind kind;
-  std::size_t width;  // bytes in the fields this record converts
-  std::array<std::int8_t, kMapSize> map;  // field byte i -> value position, or kUnset
-  Order order;  // of map, found after each calibration
-};
-
-constexpr std::array<std::int8_t, kMapSize> kUnsetMap = [] {
-  std::array<std::int8_t, kMapSize> map{};
-  map.fill(kUnset);
-  return map;
-}();
+using Kind = ReorderRecord::Kind;
+using Order = ReorderRecord::Order;
 
 // pi in the order values are assembled, least significant byte first; within
 // each, all bytes differ, so every byte of a sound calibration field matches
 // exactly one position.
 constexpr std::array<std::uint8_t, 4> kSinglePi = {0xDB, 0x0F, 0x49, 0x40};
 constexpr std::array<std::uint8_t, 8> kDoublePi = {0x18, 0x2D, 0x44, 0x54, 0xFB, 0x21, 0x09, 0x40};
-
-ReorderRecord single_record = {nullptr, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
-ReorderRecord double_record = {&single_record, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
-ReorderRecord* const kSearchList = &double_record;  // double precision wins a tie
-
-// The values being assembled. Positions no map entry names keep what the last
-// calibration or field left there.
-std::array<std::uint8_t, 4> single_value{};
-std::array<std::uint8_t, 8> double_value{};
 
 // The bytes of a field as written, at most the first kMapSize of them.
 struct FieldBytes {
@@ -72,18 +45,8 @@ FieldBytes decode(std::string_view field) {
   bytes.width = (field.size() - 2) / 2;
   const std::size_t kept = bytes.width < kMapSize ? bytes.width : kMapSize;
   for (std::size_t i = 0; i < kept; ++i)
-    bytes.byte[i] = static_cast<std::uint8_t>(hex_digit_value(field[1 + 2 * i]) << 4 | hex_digit_value(field[2 + 2 * i]));
+    bytes.byte[i] = static_cast<std::uint8_t>(alphabet::hex_digit_value(field[1 + 2 * i]) << 4 | alphabet::hex_digit_value(field[2 + 2 * i]));
   return bytes;
-}
-
-// Assembled first, so that the message reaches standard error in one piece.
-void write_message(TextOutput& diagnostics, std::initializer_list<std::string_view> parts) {
-  char text[128];
-  std::size_t length = 0;
-  for (std::string_view part : parts)
-    for (char c : part)
-      if (length < sizeof text) text[length++] = c;
-  diagnostics.write({text, length});
 }
 
 std::string_view decimal(int value, char (&text)[number_text::kMaxLength]) {
@@ -98,13 +61,13 @@ void match(ReorderRecord& record, const FieldBytes& bytes, const std::array<std:
     std::size_t j = 0;
     while (j < N && reference[j] != bytes.byte[i]) ++j;
     if (j == N) {
-      write_message(diagnostics, {"manque match octet ", decimal(static_cast<int>(i), first), " \n"});
+      messages::write(diagnostics, messages::kUnmatchedByte, {decimal(static_cast<int>(i), first)});
     } else if (record.map[i] == kUnset) {
       record.map[i] = static_cast<std::int8_t>(j);
     } else {
       // A record learns once per run; the stored position stays.
-      write_message(diagnostics, {"conflit dans le reorder octet ", decimal(record.map[i], first), " et octet ",
-                                  decimal(static_cast<int>(j), second), "\n"});
+      messages::write(diagnostics, messages::kReorderConflict,
+                      {decimal(record.map[i], first), decimal(static_cast<int>(j), second)});
     }
   }
 }
@@ -123,20 +86,20 @@ Order order_of(const ReorderRecord& record) {
 // The width found in the text, not the calibration line, decides the
 // reference: a 4-byte field on a double-precision line makes that record a
 // single-precision one. Other widths change only the record's width.
-void calibrate(ReorderRecord& record, std::string_view field, TextOutput& diagnostics) {
+void calibrate(Calibration& calibration, ReorderRecord& record, std::string_view field, TextOutput& diagnostics) {
   const FieldBytes bytes = decode(substitute(field));
   record.width = bytes.width;
   if (bytes.width == kSinglePi.size()) {
-    single_value = kSinglePi;
+    calibration.single_value = kSinglePi;
     match(record, bytes, kSinglePi, diagnostics);
-    record.kind = kSinglePrecision;
+    record.kind = Kind::kSinglePrecision;
   } else if (bytes.width == kDoublePi.size()) {
-    double_value = kDoublePi;
+    calibration.double_value = kDoublePi;
     match(record, bytes, kDoublePi, diagnostics);
-    record.kind = kDoublePrecision;
+    record.kind = Kind::kDoublePrecision;
   }
-  record.order = record.kind == kSinglePrecision   ? order_of<kSinglePi.size()>(record)
-                 : record.kind == kDoublePrecision ? order_of<kDoublePi.size()>(record)
+  record.order = record.kind == Kind::kSinglePrecision   ? order_of<kSinglePi.size()>(record)
+                 : record.kind == Kind::kDoublePrecision ? order_of<kDoublePi.size()>(record)
                                                    : Order::kScattered;
 }
 
@@ -174,11 +137,10 @@ Word assemble(const ReorderRecord& record, std::string_view field, std::array<st
     place(record, decode(field), value);
     return load_little_endian<Word>(value);
   }
-  Word word = hex_bytes_of_eight(field.data() + 1);
-  if constexpr (N == 8) word |= Word{hex_bytes_of_eight(field.data() + 9)} << 32;
+  Word word = alphabet::hex_bytes_of_eight(field.data() + 1);
+  if constexpr (N == 8) word |= Word{alphabet::hex_bytes_of_eight(field.data() + 9)} << 32;
   if (record.order == Order::kReversed) {
-    if constexpr (N == 8) word = __builtin_bswap64(word);
-    else word = __builtin_bswap32(word);
+    word = alphabet::byte_swap(word);
   }
   store_little_endian(word, value);
   return word;
@@ -186,35 +148,29 @@ Word assemble(const ReorderRecord& record, std::string_view field, std::array<st
 
 }  // namespace
 
-void calibrate_single(std::string_view field, TextOutput& diagnostics) {
-  calibrate(single_record, field, diagnostics);
+void calibrate_single(Calibration& calibration, std::string_view field, TextOutput& diagnostics) {
+  calibrate(calibration, calibration.single_record, field, diagnostics);
 }
 
-void calibrate_double(std::string_view field, TextOutput& diagnostics) {
-  calibrate(double_record, field, diagnostics);
+void calibrate_double(Calibration& calibration, std::string_view field, TextOutput& diagnostics) {
+  calibrate(calibration, calibration.double_record, field, diagnostics);
 }
 
-void rewrite_float_field(std::string_view field, TextOutput& out) {
+void rewrite_float_field(Calibration& calibration, std::string_view field, TextOutput& out) {
   field = substitute(field);
   const std::size_t width = (field.size() - 2) / 2;
-  const ReorderRecord* record = kSearchList;
-  while (record && record->width != width) record = record->next;
+  const ReorderRecord* record = nullptr;
+  for (const ReorderRecord* candidate : {&calibration.double_record, &calibration.single_record})
+    if (!record && candidate->width == width) record = candidate;
   if (!record) return;  // no calibration of this width yet: the field is dropped
 
-  if (record->kind == kSinglePrecision) {
-    const auto bits = assemble<std::uint32_t>(*record, field, single_value);
+  if (record->kind == Kind::kSinglePrecision) {
+    const auto bits = assemble<std::uint32_t>(*record, field, calibration.single_value);
     out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_single(bits, text); });
-  } else if (record->kind == kDoublePrecision) {
-    const auto bits = assemble<std::uint64_t>(*record, field, double_value);
+  } else if (record->kind == Kind::kDoublePrecision) {
+    const auto bits = assemble<std::uint64_t>(*record, field, calibration.double_value);
     out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_double(bits, text); });
   }
-}
-
-void reset_calibration() {
-  single_record = {nullptr, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
-  double_record = {&single_record, kNotCalibrated, 0, kUnsetMap, Order::kScattered};
-  single_value = {};
-  double_value = {};
 }
 
 }  // namespace floatieee

@@ -124,7 +124,13 @@ std::ptrdiff_t TextInput::read_line(char* buffer, std::size_t max) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-TextOutput::TextOutput(int fd, bool unbuffered) : fd_(fd), unbuffered_(unbuffered) {}
+TextOutput::TextOutput(int fd) : fd_(fd) {}
+
+bool TextOutput::each_lf_after_cr(std::string_view text) {
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+    if (at == 0 || text[at - 1] != '\r') return false;
+  return true;
+}
 
 void TextOutput::write_long(std::string_view text) {
   while (!text.empty()) {
@@ -148,7 +154,6 @@ void TextOutput::write_long(std::string_view text) {
     used_ = static_cast<std::size_t>(to - buffer_);
     text.remove_prefix(take);
   }
-  if (unbuffered_) drain();
 }
 
 bool TextOutput::flush() {

@@ -1,7 +1,11 @@
 // Text-mode files for a platform that has none: the result file is read with
-// CR LF folded to LF and 0x1A as end of text; everything written has each LF
-// turned into CR LF.
+// CR LF folded to LF and 0x1A as end of text; everything written reaches its
+// file with each LF as CR LF. TextOutput owns that rule: write() applies it,
+// and the two faster ways in take only text that already follows it
+// (checked in builds with assertions).
 #pragma once
+
+#include <cassert>
 
 #include <cstddef>
 #include <cstring>
@@ -41,8 +45,8 @@ class TextInput {
 
 class TextOutput {
  public:
-  // Writes descriptor `fd`; `unbuffered` makes each write() reach it at once.
-  explicit TextOutput(int fd, bool unbuffered = false);
+  // Writes descriptor `fd`, in blocks, and whatever is buffered at flush().
+  explicit TextOutput(int fd);
 
   // Appends `text`, each LF as CR LF. After a failure, text is dropped.
   void write(std::string_view text) {
@@ -50,7 +54,7 @@ class TextOutput {
     // line's LF, if any, is its last byte.
     const std::size_t n = text.size();
     if (n == 0) return;
-    if (n <= kShortText && kBufferSize - used_ > kShortText && !unbuffered_) {
+    if (n <= kShortText && kBufferSize - used_ > kShortText) {
       const std::size_t body = n - (n > 0 && text[n - 1] == '\n');
       if (std::memchr(text.data(), '\n', body) == nullptr) {
         std::memcpy(buffer_ + used_, text.data(), body);
@@ -67,7 +71,8 @@ class TextOutput {
 
   // Appends `text`, which holds no LF, as it stands.
   void write_plain(std::string_view text) {
-    if (text.size() <= kBufferSize - used_ && !unbuffered_) {
+    assert(text.find('\n') == std::string_view::npos);
+    if (text.size() <= kBufferSize - used_) {
       std::memcpy(buffer_ + used_, text.data(), text.size());
       used_ += text.size();
       return;
@@ -81,8 +86,9 @@ class TextOutput {
   template <typename Format>
   void write_formatted(std::size_t max, Format format) {
     if (kBufferSize - used_ < max) drain();
-    used_ += format(buffer_ + used_);
-    if (unbuffered_) drain();
+    const std::size_t length = format(buffer_ + used_);
+    assert(length <= max && each_lf_after_cr({buffer_ + used_, length}));
+    used_ += length;
   }
 
   // Hands everything buffered to the descriptor; false once anything failed.
@@ -94,11 +100,11 @@ class TextOutput {
  private:
   void write_long(std::string_view text);
   void drain();
+  static bool each_lf_after_cr(std::string_view text);
 
   static constexpr std::size_t kBufferSize = 64 * 1024;
   static constexpr std::size_t kShortText = 32;
   int fd_;
-  bool unbuffered_;
   int error_ = 0;
   std::size_t used_ = 0;
   char buffer_[kBufferSize];

@@ -1,0 +1,67 @@
+// One conversion of a result file: what the run owns (its streams, what
+// calibration has learnt, how reading ended) and what both dump scanners
+// need from it: reading in text mode, echo, memory, and the fatal scanner
+// failures. The scanners follow the rules of floatdump.l; flex's scanner is
+// made from them and reads terminals, file_scanner reads files and pipes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "floatieee.h"
+#include "text_stream.h"
+
+// A fatal scanner failure: the scan stops, and the message (one of
+// messages.h's) goes to standard error once what was converted is written.
+struct ScannerFailure {
+  const char* message;
+};
+
+// A failed write of the output: the scan stops, as nothing more can reach it.
+struct OutputFailure {};
+
+class Conversion {
+ public:
+  // Allocations of more than `largest_allocation` bytes fail, as once
+  // memory has run out (tests lower it; flex's int arithmetic sets its top).
+  Conversion(TextInput& in, TextOutput& out, TextOutput& diagnostics, std::size_t largest_allocation);
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
+
+  // Fills `buffer` with at most `max` bytes; 0 at end of input, and after a
+  // read failure, which read_failed() then tells. A file or pipe fills all
+  // `max` unless its input ends; a terminal gives a line. Throws
+  // OutputFailure once a write of the output has failed.
+  std::size_t read(char* buffer, std::size_t max);
+  bool read_failed() const { return read_failed_; }
+
+  // flex's buffer ends with NUL and flex rescans the pending token at each
+  // NUL it meets, so a NUL-filled dump would take quadratic time. No scanner
+  // ever sees 0x1A (it ends the text), so flex is given every NUL as 0x1A
+  // and echoes 0x1A as NUL: no rule tells the two apart.
+  std::size_t read_for_flex(char* buffer, std::size_t max);
+  void echo_for_flex(char* text, std::size_t length);
+
+  // Where conversions write, where calibration problems go, and what
+  // calibration has learnt so far.
+  TextOutput& out() { return out_; }
+  TextOutput& diagnostics() { return diagnostics_; }
+  floatieee::Calibration& calibration() { return calibration_; }
+
+  // The scanners' malloc, realloc and free; null when memory has run out.
+  // A reallocation that fails frees the block: the scanner then gives up.
+  void* allocate(std::size_t size);
+  void* reallocate(void* block, std::size_t size);
+  static void release(void* block);
+
+  // Ends the scan with a fatal scanner failure.
+  [[noreturn]] static void fail(const char* message);
+
+ private:
+  TextInput& in_;
+  TextOutput& out_;
+  TextOutput& diagnostics_;
+  std::size_t largest_allocation_;
+  bool read_failed_ = false;  // the input ended in a read failure
+  floatieee::Calibration calibration_;
+};

@@ -1,0 +1,54 @@
+// The text-mode streams: CR LF folded and 0x1A as end of text on reading, every LF as CR LF on writing.
+#include "text_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "../scratch_file.h"
+#include "scripted_device.h"
+
+namespace {
+
+TEST(TextInput, FoldsCrLfAndStopsAtCtrlZ) {
+  const struct {
+    std::vector<std::string> reads;
+    std::string delivered;
+  } cases[] = {
+      {{"a\r\nb\nc\rd"}, "a\nb\nc\rd"},
+      {{"a\r", "\nb\r"}, "a\nb\r"},  // the pair split between reads; a CR last stays
+      {{"\r", "\r", "\n", "\r"}, "\r\n\r"},
+      {{"x\r\ny\x1az\r\n", "never read"}, "x\ny"},
+      {{"ab\x1a", "never read"}, "ab"},
+      {{"a\r", "\x1a\n"}, "a\r"},
+      {{std::string("nul\0\xff\r\n", 7)}, std::string("nul\0\xff\n", 6)},
+      {{"EINTR", "ab", "EINTR", "c"}, "abc"},  // interrupted reads are retried
+      {{"ab", "EIO", "cd"}, "ab<error>"},
+  };
+  // Everything the scanner would be given, asking `max` bytes at a time; "<error>" marks a failed read.
+  for (const auto& c : cases)
+    for (std::size_t max : {1, 2, 3, 8192}) {
+      ScriptedDevice device(c.reads);
+      TextInput in(-1, ScriptedDevice::read);
+      std::string delivered;
+      std::vector<char> buffer(max);
+      std::ptrdiff_t got;
+      while ((got = in.read(buffer.data(), max)) > 0) delivered.append(buffer.data(), static_cast<std::size_t>(got));
+      EXPECT_EQ(c.delivered, got < 0 ? delivered + "<error>" : delivered) << "max " << max;
+    }
+}
+
+TEST(TextOutput, WritesEveryLfAsCrLf) {
+  ScratchFile file;
+  TextOutput out(file.fd());
+  for (const char* text : {"a\nb\r\n", "\n", "\x1a\r"}) out.write(text);
+  out.write(std::string(300000, '\n'));  // more than the buffer holds, all of it doubled
+  out.flush();
+  std::string expected = "a\r\nb\r\r\n\r\n\x1a\r";
+  for (int i = 0; i < 300000; ++i) expected += "\r\n";
+  EXPECT_EQ(expected, file.contents());
+}
+
+}  // namespace
