@@ -12,8 +12,8 @@
 class ScratchFile {
  public:
   explicit ScratchFile(std::string_view bytes = {}) : file_(std::tmpfile()) {
-    if (!file_ || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() || std::fflush(file_) != 0 ||
-        lseek(fd(), 0, SEEK_SET) != 0)
+    if (!file_ || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) ||
+        std::fflush(file_) != 0 || lseek(fd(), 0, SEEK_SET) != 0)
       std::perror("scratch file"), std::abort();
   }
   ~ScratchFile() { std::fclose(file_); }
