@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""The floatdump command as a user meets it, one test each: the rows of rows.json (cli.*: arguments, unusable files,
+"""The floatdump command as a user meets it, one test each: the rows of rows.toml (cli.*: arguments, unusable files,
 standard streams, a terminal, tokens longer than any buffer; scaling.*: linear time, flat memory) and the result
 files in cases/ (e2e.*: byte for byte). Usage: command_test.py FLOATDUMP VERSION NAME... (--list names them all)
 """
-import contextlib, hashlib, json, os, pty, resource, select, subprocess, sys, tempfile, time
+import contextlib, hashlib, os, pty, resource, select, subprocess, sys, tempfile, time, tomllib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROWS = json.load(open(f"{HERE}/rows.json"))
+ROWS = {f"{group}.{name}": row for group, rows in tomllib.load(open(f"{HERE}/rows.toml", "rb")).items()
+        for name, row in rows.items()}
 for case in sorted(name[:-3] for name in os.listdir(f"{HERE}/cases") if name.endswith(".in")):
     path = f"{HERE}/cases/{case}"
     ROWS[f"e2e.{case}"] = {"args": [f"{path}.in", "out"], "files": {"out": open(f"{path}.expected", "rb").read()},
@@ -19,15 +20,21 @@ MEMCHECK = [VALGRIND, "--quiet", "--error-exitcode=99", "--leak-check=full", "--
 
 
 def text(value):
-    """A row's bytes: a string (code points 0-255 are the bytes), a list of texts one after the other, or
-    {"repeat": s, "times": n}, where a %5d in s numbers the copies from 0. Bytes stay as they are."""
+    """A text of rows.toml as bytes, taken as written; bytes stay as they are."""
     if isinstance(value, bytes):
         return value
     if isinstance(value, list):
         return b"".join(map(text, value))
     if isinstance(value, dict):
-        return b"".join(text(value["repeat"].replace("%5d", f"{i:5d}")) for i in range(value["times"]))
-    return value.replace("VERSION", VERSION).replace("PROGRAM", BIN).encode("latin-1")
+        return b"".join(text(value["numbered"] % i if "numbered" in value else value["repeat"])
+                        for i in range(value["times"]))
+    return value.encode("latin-1")
+
+
+def expected_text(value):
+    """An expected text of rows.toml as bytes: a { format = s } is rendered."""
+    is_template = isinstance(value, dict) and "format" in value
+    return text(value["format"].format(version=VERSION, program=BIN) if is_template else value)
 
 
 def expect(actual, wanted, what):
@@ -39,8 +46,7 @@ def expect(actual, wanted, what):
 
 
 def run_row(row):
-    """One run in a fresh directory that holds FILES and `link`, a second name of `in`. The row's "shell" line
-    first sets up the standard streams and limits as a user's shell would (sh, so ulimit -f counts 512 bytes)."""
+    """One run in a fresh directory that holds FILES and `link`, a second name of `in`, after the row's sh line."""
     with tempfile.TemporaryDirectory() as d:
         for name, content in FILES.items():
             open(f"{d}/{name}", "wb").write(content)
@@ -48,10 +54,12 @@ def run_row(row):
         r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, BIN, *row["args"]],
                            input=text(row["stdin"]), capture_output=True, cwd=d, timeout=60)
         expect(r.returncode, row["status"], "status")
-        expect(r.stderr, text(f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]), "stderr")
-        expect(r.stdout, text(row["out"]), "standard output")
+        err = f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]
+        expect(r.stderr, expected_text(err), "stderr")
+        expect(r.stdout, expected_text(row["out"]), "standard output")
         after = {name: open(f"{d}/{name}", "rb").read() for name in os.listdir(d) if os.path.isfile(f"{d}/{name}")}
-        for name, wanted in {**FILES, "link": FILES["in"], **{n: text(v) for n, v in row["files"].items()}}.items():
+        files = {**FILES, "link": FILES["in"], **{n: expected_text(v) for n, v in row["files"].items()}}
+        for name, wanted in files.items():
             expect(after.pop(name, None), wanted, f"file {name} afterwards")
         expect(list(after), [], "files made")
 
@@ -64,7 +72,7 @@ def terminal(row):
     p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(slave)
     with p, open(master, "wb", buffering=0) as tty:  # on leaving, the terminal goes away before p is waited for
-        for line, wanted in ([text(s) for s in step] for step in row["terminal"]):
+        for line, wanted in ((text(typed), expected_text(answer)) for typed, answer in row["terminal"]):
             tty.write(line)
             got, deadline = b"", time.monotonic() + 10
             while len(got) < len(wanted) and time.monotonic() < deadline:
@@ -73,7 +81,7 @@ def terminal(row):
         if row["hang_up"]:
             time.sleep(0.2)  # the converter waits for the next line
             tty.close()
-        expect((*p.communicate(timeout=10), p.returncode), (b"", text(row["err"]), row["status"]), "the rest")
+        expect((*p.communicate(timeout=10), p.returncode), (b"", expected_text(row["err"]), row["status"]), "the rest")
 
 
 TOKEN_CHUNK = b"x = (1A} !0000803F! {E] \"F1\" \r\xff " * 32768  # 1 MiB
@@ -103,7 +111,7 @@ def long_token(row):
     for chunk in [] if limit_mb else [b"'", *chunks, b"' after -2\r\n"]:  # with a limit, only the text before it
         wanted.update(chunk)
     expect((p.wait(timeout=600), err, digest.stdout.read()[:64].decode()),
-           (row["status"], text(row["err"]), wanted.hexdigest()), "status, stderr and SHA-256 of the output")
+           (row["status"], expected_text(row["err"]), wanted.hexdigest()), "status, stderr and SHA-256 of the output")
 
 
 def cost(data):
@@ -125,7 +133,7 @@ def cost(data):
 
 def scaling(row):
     """8 MiB of a shape (a text before, one repeated, one after) take less than 16 times the CPU time of 1 MiB
-    (quadratic would be 64 times); plain text, "flat", takes the same memory however long its lines."""
+    (quadratic would be 64 times); a "flat" one takes no more memory either."""
     if SANITIZED:
         return "skipped: a sanitizer's start-up and shadow memory drown the ratios"
     before, unit, after = map(text, row["scaling"])
@@ -138,7 +146,6 @@ def scaling(row):
 
 def run(name):
     row = {**DEFAULTS, **ROWS[name]}
-    print(f"{name}: {row.get('why', '')}")  # ctest shows it with a failure
     kind = next((key for key in ("terminal", "token_megabytes", "scaling") if key in row), "args")
     return {"terminal": terminal, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
 
