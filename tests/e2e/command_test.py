@@ -65,10 +65,10 @@ def run_row(row):
 
 
 def terminal(row):
-    """Lines typed at a terminal that does not echo and passes Ctrl-Z on as data, each with the answer expected
+    """Lines typed at a terminal that does not echo and passes Ctrl-Z and CR on as data, each with the answer expected
     before the next; then the terminal goes away (or not), and the rest of the run is checked."""
     master, slave = pty.openpty()
-    subprocess.run(["stty", "-echo", "susp", "undef"], stdin=slave, check=True)
+    subprocess.run(["stty", "-echo", "susp", "undef", "-icrnl"], stdin=slave, check=True)
     p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(slave)
     with p, open(master, "wb", buffering=0) as tty:  # on leaving, the terminal goes away before p is waited for
