@@ -31,12 +31,6 @@ def text(value):
     return value.encode("latin-1")
 
 
-def expected_text(value):
-    """An expected text of rows.toml as bytes: a { format = s } is rendered."""
-    is_template = isinstance(value, dict) and "format" in value
-    return text(value["format"].format(version=VERSION, program=BIN) if is_template else value)
-
-
 def expect(actual, wanted, what):
     if actual != wanted:
         if isinstance(wanted, bytes) and len(wanted) > 200:  # the sizes, and the first difference
@@ -54,12 +48,10 @@ def run_row(row):
         r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, BIN, *row["args"]],
                            input=text(row["stdin"]), capture_output=True, cwd=d, timeout=60)
         expect(r.returncode, row["status"], "status")
-        err = f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]
-        expect(r.stderr, expected_text(err), "stderr")
-        expect(r.stdout, expected_text(row["out"]), "standard output")
+        expect(r.stderr, text(f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]), "stderr")
+        expect(r.stdout, text(row["out"]), "standard output")
         after = {name: open(f"{d}/{name}", "rb").read() for name in os.listdir(d) if os.path.isfile(f"{d}/{name}")}
-        files = {**FILES, "link": FILES["in"], **{n: expected_text(v) for n, v in row["files"].items()}}
-        for name, wanted in files.items():
+        for name, wanted in {**FILES, "link": FILES["in"], **{n: text(v) for n, v in row["files"].items()}}.items():
             expect(after.pop(name, None), wanted, f"file {name} afterwards")
         expect(list(after), [], "files made")
 
@@ -72,7 +64,7 @@ def terminal(row):
     p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(slave)
     with p, open(master, "wb", buffering=0) as tty:  # on leaving, the terminal goes away before p is waited for
-        for line, wanted in ((text(typed), expected_text(answer)) for typed, answer in row["terminal"]):
+        for line, wanted in ([text(s) for s in step] for step in row["terminal"]):
             tty.write(line)
             got, deadline = b"", time.monotonic() + 10
             while len(got) < len(wanted) and time.monotonic() < deadline:
@@ -81,7 +73,7 @@ def terminal(row):
         if row["hang_up"]:
             time.sleep(0.2)  # the converter waits for the next line
             tty.close()
-        expect((*p.communicate(timeout=10), p.returncode), (b"", expected_text(row["err"]), row["status"]), "the rest")
+        expect((*p.communicate(timeout=10), p.returncode), (b"", text(row["err"]), row["status"]), "the rest")
 
 
 TOKEN_CHUNK = b"x = (1A} !0000803F! {E] \"F1\" \r\xff " * 32768  # 1 MiB
@@ -111,7 +103,7 @@ def long_token(row):
     for chunk in [] if limit_mb else [b"'", *chunks, b"' after -2\r\n"]:  # with a limit, only the text before it
         wanted.update(chunk)
     expect((p.wait(timeout=600), err, digest.stdout.read()[:64].decode()),
-           (row["status"], expected_text(row["err"]), wanted.hexdigest()), "status, stderr and SHA-256 of the output")
+           (row["status"], text(row["err"]), wanted.hexdigest()), "status, stderr and SHA-256 of the output")
 
 
 def cost(data):
@@ -146,6 +138,9 @@ def scaling(row):
 
 def run(name):
     row = {**DEFAULTS, **ROWS[name]}
+    for key in ("out", "err"):  # the expected texts that may be templates, { format = s }
+        if isinstance(row[key], dict) and "format" in row[key]:
+            row[key] = row[key]["format"].format(version=VERSION, program=BIN)
     kind = next((key for key in ("terminal", "token_megabytes", "scaling") if key in row), "args")
     return {"terminal": terminal, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
 
