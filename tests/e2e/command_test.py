@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""The floatdump command as a user meets it, one test each: the rows of rows.json (cli.*: arguments, unusable files,
+"""The floatdump command as a user meets it, one test each: the rows of rows.toml (cli.*: arguments, unusable files,
 standard streams, a terminal, tokens longer than any buffer; scaling.*: linear time, flat memory) and the result
 files in cases/ (e2e.*: byte for byte). Usage: command_test.py FLOATDUMP VERSION NAME... (--list names them all)
 """
-import contextlib, hashlib, json, os, pty, resource, select, subprocess, sys, tempfile, time
+import contextlib, hashlib, os, pty, resource, select, subprocess, sys, tempfile, time, tomllib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROWS = json.load(open(f"{HERE}/rows.json"))
+ROWS = {f"{group}.{name}": row for group, rows in tomllib.load(open(f"{HERE}/rows.toml", "rb")).items()
+        for name, row in rows.items()}
 for case in sorted(name[:-3] for name in os.listdir(f"{HERE}/cases") if name.endswith(".in")):
     path = f"{HERE}/cases/{case}"
     ROWS[f"e2e.{case}"] = {"args": [f"{path}.in", "out"], "files": {"out": open(f"{path}.expected", "rb").read()},
@@ -19,15 +20,15 @@ MEMCHECK = [VALGRIND, "--quiet", "--error-exitcode=99", "--leak-check=full", "--
 
 
 def text(value):
-    """A row's bytes: a string (code points 0-255 are the bytes), a list of texts one after the other, or
-    {"repeat": s, "times": n}, where a %5d in s numbers the copies from 0. Bytes stay as they are."""
+    """A text of rows.toml as bytes, taken as written; bytes stay as they are."""
     if isinstance(value, bytes):
         return value
     if isinstance(value, list):
         return b"".join(map(text, value))
     if isinstance(value, dict):
-        return b"".join(text(value["repeat"].replace("%5d", f"{i:5d}")) for i in range(value["times"]))
-    return value.replace("VERSION", VERSION).replace("PROGRAM", BIN).encode("latin-1")
+        return b"".join(text(value["numbered"] % i if "numbered" in value else value["repeat"])
+                        for i in range(value["times"]))
+    return value.encode("latin-1")
 
 
 def expect(actual, wanted, what):
@@ -39,8 +40,7 @@ def expect(actual, wanted, what):
 
 
 def run_row(row):
-    """One run in a fresh directory that holds FILES and `link`, a second name of `in`. The row's "shell" line
-    first sets up the standard streams and limits as a user's shell would (sh, so ulimit -f counts 512 bytes)."""
+    """One run in a fresh directory that holds FILES and `link`, a second name of `in`, after the row's sh line."""
     with tempfile.TemporaryDirectory() as d:
         for name, content in FILES.items():
             open(f"{d}/{name}", "wb").write(content)
@@ -57,10 +57,10 @@ def run_row(row):
 
 
 def terminal(row):
-    """Lines typed at a terminal that does not echo and passes Ctrl-Z on as data, each with the answer expected
+    """Lines typed at a terminal that does not echo and passes Ctrl-Z and CR on as data, each with the answer expected
     before the next; then the terminal goes away (or not), and the rest of the run is checked."""
     master, slave = pty.openpty()
-    subprocess.run(["stty", "-echo", "susp", "undef"], stdin=slave, check=True)
+    subprocess.run(["stty", "-echo", "susp", "undef", "-icrnl"], stdin=slave, check=True)
     p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(slave)
     with p, open(master, "wb", buffering=0) as tty:  # on leaving, the terminal goes away before p is waited for
@@ -125,7 +125,7 @@ def cost(data):
 
 def scaling(row):
     """8 MiB of a shape (a text before, one repeated, one after) take less than 16 times the CPU time of 1 MiB
-    (quadratic would be 64 times); plain text, "flat", takes the same memory however long its lines."""
+    (quadratic would be 64 times); a "flat" one takes no more memory either."""
     if SANITIZED:
         return "skipped: a sanitizer's start-up and shadow memory drown the ratios"
     before, unit, after = map(text, row["scaling"])
@@ -138,7 +138,9 @@ def scaling(row):
 
 def run(name):
     row = {**DEFAULTS, **ROWS[name]}
-    print(f"{name}: {row.get('why', '')}")  # ctest shows it with a failure
+    for key in ("out", "err"):  # the expected texts that may be templates, { format = s }
+        if isinstance(row[key], dict) and "format" in row[key]:
+            row[key] = row[key]["format"].format(version=VERSION, program=BIN)
     kind = next((key for key in ("terminal", "token_megabytes", "scaling") if key in row), "args")
     return {"terminal": terminal, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
 
