@@ -128,4 +128,11 @@ inline unsigned non_hex_digits(const char* from) {
 #endif
 }
 
+// Bytes that may start a token among the 64 at `from`, bit i for from[i].
+inline std::uint64_t token_starts_of_block(const char* from) {
+  std::uint64_t starts = 0;
+  for (int i = 0; i < 4; ++i) starts |= std::uint64_t{token_starts(from + 16 * i)} << (16 * i);
+  return starts;
+}
+
 }  // namespace alphabet

@@ -75,6 +75,10 @@ class FileScanner {
   std::string_view taken(std::size_t length);  // ends the token of `length` bytes
 
   void scan_initial();
+  // What a block's token start turns out to be.
+  enum class Token { kLineEnd, kField, kPlainMark, kLeftToScanInitial };
+  bool walk_blocks();
+  Token field_in_block(const char* at, std::size_t open, std::size_t& next);
   bool line_start_marker();
   std::size_t quoted_text();
   std::size_t digits_end();  // offset of the first byte after the mark that is no hex digit
@@ -154,6 +158,7 @@ std::string_view FileScanner::taken(std::size_t length) {
 
 void FileScanner::scan_initial() {
   if (at_line_start_ && line_start_marker()) return;
+  if (walk_blocks()) return;
   switch (byte(0)) {
     case '"':
     case '\'':
@@ -169,6 +174,80 @@ void FileScanner::scan_initial() {
     default:
       plain_text();
   }
+}
+
+// What the scanner looks at past a block: the block, and the digits and closing
+// mark of a field that starts in it and has fewer than 32 digits.
+constexpr std::size_t kLookahead = 128;
+
+// The common tokens a block at a time: the 64 bytes at the position are
+// classified at once, then plain text, line ends and fields are found in the
+// masks. Leaves to scan_initial what is rare (a quote, a line starting with a
+// marker's first letter, a field of 32 digits or more) and the buffer's last
+// bytes; false when it matched nothing.
+bool FileScanner::walk_blocks() {
+  while (end_ - pos_ < kLookahead && read_more()) {
+  }
+  const std::size_t start = pos_;
+  while (end_ - pos_ >= kLookahead) {
+    const char* const at = buffer_ + pos_;
+    std::uint64_t starts = alphabet::token_starts_of_block(at);
+    std::size_t from = 0;  // the block's bytes before it are matched
+    for (;;) {
+      const std::size_t t = starts ? static_cast<std::size_t>(std::countr_zero(starts)) : 64;
+      // `.` ECHO up to the token, and the default rule's line end; the copy
+      // may run on, as scratch.
+      const bool line_end = t < 64 && at[t] == '\n';
+      out_.write_formatted(64 + 2, [&](char* text) {
+        std::memcpy(text, at + from, 64);
+        text[t - from] = '\r';
+        text[t - from + 1] = '\n';
+        return t - from + (line_end ? 2 : 0);
+      });
+      if (t == 64) {
+        pos_ += 64;
+        at_line_start_ = false;  // a line end is a token start
+        break;
+      }
+      std::size_t next = t + 1;  // the token's end
+      Token token = line_end ? Token::kLineEnd : field_in_block(at, t, next);
+      if (token == Token::kLineEnd && alphabet::kIsMarkerLetter[static_cast<unsigned char>(at[next])])
+        token = Token::kLeftToScanInitial;  // the line may start with a marker
+      if (token == Token::kLeftToScanInitial && !line_end) next = t;
+      // A plain mark is copied with the text after it.
+      from = token == Token::kPlainMark ? t : next;
+      if (token == Token::kLeftToScanInitial || next >= 64) {
+        pos_ += from;
+        at_line_start_ = line_end;  // only ever needed before an E or F
+        if (token == Token::kLeftToScanInitial) return pos_ > start;
+        break;
+      }
+      starts &= ~std::uint64_t{0} << next;
+    }
+  }
+  return pos_ > start;
+}
+
+// At `open`, an opening mark or `!` in the block at `at`: a field is
+// converted and `next` set past it.
+FileScanner::Token FileScanner::field_in_block(const char* at, std::size_t open, std::size_t& next) {
+  if (at[open] == '"' || at[open] == '\'') return Token::kLeftToScanInitial;
+  const char* const digits = at + open + 1;
+  const std::uint64_t other =
+      alphabet::non_hex_digits(digits) | std::uint64_t{alphabet::non_hex_digits(digits + 16)} << 16;
+  if (other == 0) return Token::kLeftToScanInitial;
+  const char* const close = digits + std::countr_zero(other);
+  const std::string_view field(at + open, static_cast<std::size_t>(close - (at + open)) + 1);
+  if (at[open] == '!') {
+    if (*close != '!') return Token::kPlainMark;
+    floatieee::rewrite_float_field(conversion_.calibration(), field, out_);
+  } else {
+    const std::uint8_t mark = alphabet::kClosingMark[static_cast<unsigned char>(*close)];
+    if (mark == alphabet::kNotClosing) return Token::kPlainMark;
+    kIntegerConversions[at[open] == '{'][mark](field, out_);
+  }
+  next = field.size() + open;
+  return Token::kField;
 }
 
 // ^F1 ^EF enter FLOAT_CALIBRATION, ^F2 ^ED DOUBLE_CALIBRATION; nothing is written.
