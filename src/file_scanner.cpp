@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string_view>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(FLOATDUMP_PORTABLE)
 #include <emmintrin.h>
 #endif
 
@@ -42,7 +42,7 @@ constexpr auto kHexDigit = [] {
 
 // The bytes among the 16 at `from` that are no hex digit, bit i for from[i].
 unsigned non_hex_digits(const char* from) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(FLOATDUMP_PORTABLE)
   // Signed compares: a byte less '0' (or, lower-cased, less 'a') lies in
   // the digit range when, shifted by -128, it is below -128 + the range's size.
   const __m128i bias = _mm_set1_epi8(-128);
@@ -72,7 +72,7 @@ const char* skip_hex_digits(const char* from, const char* to) {
 // stored whole before it is searched, so up to 15 bytes past the copy are
 // scratch at `out`.
 const char* copy_to_token_start(const char* from, const char* to, char*& out) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(FLOATDUMP_PORTABLE)
   const __m128i line_end = _mm_set1_epi8('\n'), double_quote = _mm_set1_epi8('"'), quote = _mm_set1_epi8('\''),
                 bang = _mm_set1_epi8('!'), parenthesis = _mm_set1_epi8('('), brace = _mm_set1_epi8('{');
   for (; to - from >= 16; from += 16, out += 16) {
@@ -83,7 +83,7 @@ const char* copy_to_token_start(const char* from, const char* to, char*& out) {
                      _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, bang))),
         _mm_or_si128(_mm_cmpeq_epi8(v, parenthesis), _mm_cmpeq_epi8(v, brace)));
     if (const int mask = _mm_movemask_epi8(hits)) {
-      const int length = __builtin_ctz(static_cast<unsigned>(mask));
+      const int length = std::countr_zero(static_cast<unsigned>(mask));
       out += length;
       return from + length;
     }

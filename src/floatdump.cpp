@@ -1,13 +1,11 @@
 #include "floatdump.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "platform.h"
 #include "scanner.h"
 
 namespace {
@@ -34,7 +32,7 @@ constexpr char kHelp[] =
 // The answer to --help or --version, on standard output with the line ends
 // of all other output; status 0, or 2 when it cannot be written.
 int answer(const char* text, TextOutput& errors) {
-  TextOutput out(STDOUT_FILENO);
+  TextOutput out(platform::kStandardOutput);
   out.write(text);
   if (out.flush()) return 0;
   report(errors, "error writing", "standard output", out.error());
@@ -44,21 +42,9 @@ int answer(const char* text, TextOutput& errors) {
 // The standard streams that were closed when the command started.
 bool closed_at_start[3];
 
-// open() hands out the lowest free number, so a closed standard stream's
-// would go to a file: the result file taken for standard output, messages
-// written into the output file. Each closed one is given /dev/null, opened
-// the other way round so that using it still fails as on a closed stream.
-bool occupy_closed_standard_streams() {
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    closed_at_start[fd] = fcntl(fd, F_GETFD) < 0 && errno == EBADF;
-    if (closed_at_start[fd] && open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd) return false;
-  }
-  return true;
-}
-
 // A result file, or the standard stream for "-"; -1 with errno set on failure.
-int open_path(const char* path, int standard, int flags) {
-  if (std::strcmp(path, "-") != 0) return open(path, flags | O_CLOEXEC, 0666);
+int open_path(const char* path, int standard, int (*open)(const char*)) {
+  if (std::strcmp(path, "-") != 0) return open(path);
   if (!closed_at_start[standard]) return standard;
   errno = EBADF;
   return -1;
@@ -69,9 +55,9 @@ std::string quoted(const char* path) { return std::string("'") + path + "'"; }
 }  // namespace
 
 int floatdump_main(int argc, char** argv) {
-  TextOutput errors(STDERR_FILENO, /*unbuffered=*/true);
-  if (!occupy_closed_standard_streams()) {
-    report(errors, "cannot open", "'/dev/null'", errno);
+  TextOutput errors(platform::kStandardError, /*unbuffered=*/true);
+  if (!platform::take_standard_streams(closed_at_start)) {
+    report(errors, "cannot open", platform::kNullDeviceQuoted, errno);
     return 2;
   }
   // Only as the first argument: after it, any name is a file's.
@@ -83,7 +69,7 @@ int floatdump_main(int argc, char** argv) {
     errors.write(" resultFile_in  resultFile_out");
     return 1;
   }
-  const int in_fd = open_path(argv[1], STDIN_FILENO, O_RDONLY);
+  const int in_fd = open_path(argv[1], platform::kStandardInput, platform::open_for_reading);
   if (in_fd < 0) {
     report(errors, "cannot open input file", quoted(argv[1]), errno);
     return 2;
@@ -92,22 +78,22 @@ int floatdump_main(int argc, char** argv) {
   const std::string out_name = to_standard_output ? "standard output" : quoted(argv[2]);
   // Truncated only once known not to be the result file itself, which
   // would otherwise be emptied before it is read.
-  const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT);
+  const int out_fd = open_path(argv[2], platform::kStandardOutput, platform::open_for_writing);
   if (out_fd < 0) {
     // A closed standard output fails as its first write would.
     report(errors, to_standard_output ? "error writing" : "cannot open output file", out_name, errno);
     return 2;
   }
-  struct stat in_file, out_file;
-  if (fstat(in_fd, &in_file) == 0 && fstat(out_fd, &out_file) == 0 && S_ISREG(out_file.st_mode)) {
-    if (in_file.st_dev == out_file.st_dev && in_file.st_ino == out_file.st_ino) {
+  std::uint64_t out_size;
+  if (platform::is_disk_file(out_fd, out_size)) {
+    if (platform::same_file(in_fd, out_fd)) {
       errors.write(std::string(kProgram) + ": input file " + quoted(argv[1]) + " is also the output file\n");
       return 2;
     }
     // Standard output is the shell's to empty (>) or to append to (>>). An
     // empty file is left alone: ext4 writes out a file truncated to nothing
     // when it is closed, and the conversion would wait for that.
-    if (!to_standard_output && out_file.st_size > 0 && ftruncate(out_fd, 0) != 0) {
+    if (!to_standard_output && out_size > 0 && !platform::truncate(out_fd)) {
       report(errors, "cannot open output file", quoted(argv[2]), errno);
       return 2;
     }
@@ -118,10 +104,10 @@ int floatdump_main(int argc, char** argv) {
   // which is what a terminal needs; files and pipes get the hand-written
   // scanner, which copies plain text a block at a time. Both follow the same rules.
   scan(in.interactive() ? kFlexScanner : kFileScanner, in, out, errors, out_name.c_str());
-  if (close(out_fd) != 0) {
+  if (platform::close(out_fd) != 0) {
     report(errors, "error writing", out_name, errno);
     return 2;
   }
-  close(in_fd);
+  platform::close(in_fd);
   return 0;
 }

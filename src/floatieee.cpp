@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "byte_order.h"
 #include "hex_digit.h"
 #include "number_text.h"
 
@@ -176,10 +177,7 @@ Word assemble(const ReorderRecord& record, std::string_view field, std::array<st
   }
   Word word = hex_bytes_of_eight(field.data() + 1);
   if constexpr (N == 8) word |= Word{hex_bytes_of_eight(field.data() + 9)} << 32;
-  if (record.order == Order::kReversed) {
-    if constexpr (N == 8) word = __builtin_bswap64(word);
-    else word = __builtin_bswap32(word);
-  }
+  if (record.order == Order::kReversed) word = byteswap(word);
   store_little_endian(word, value);
   return word;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_order.h"
+
 // requires `digit` in 0-9, A-F or a-f (the scanner admits no other). No
 // branch: digits of random dumps would defeat branch prediction.
 constexpr std::uint8_t hex_digit_value(char digit) {
@@ -22,7 +24,7 @@ static_assert(hex_digit_value('0') == 0 && hex_digit_value('9') == 9 && hex_digi
 inline std::uint32_t hex_bytes_of_eight(const char* digits) {
   std::uint64_t word;
   std::memcpy(&word, digits, sizeof word);
-  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  if constexpr (std::endian::native == std::endian::big) word = byteswap(word);
   const std::uint64_t values = (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
   std::uint64_t lanes = (values << 4 | values >> 8) & 0x00FF00FF00FF00FF;  // a byte in each 16-bit lane
   lanes = (lanes | lanes >> 8) & 0x0000FFFF0000FFFF;

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
+
+#include "platform.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ ssize_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count)
 }  // namespace
 
 TextInput::TextInput(int fd, RawRead raw_read)
-    : fd_(fd), raw_read_(raw_read ? raw_read : ::read), interactive_(isatty(fd) > 0) {}
+    : fd_(fd), raw_read_(raw_read ? raw_read : platform::read), interactive_(platform::is_console(fd)) {}
 
 std::ptrdiff_t TextInput::read(char* buffer, std::size_t max) {
   return interactive_ ? read_line(buffer, max) : read_block(buffer, max);
@@ -161,7 +162,7 @@ void TextOutput::drain() {
   std::size_t left = used_;
   used_ = 0;
   while (left > 0 && error_ == 0) {
-    const ssize_t put = ::write(fd_, from, left);
+    const std::ptrdiff_t put = platform::write(fd_, from, left);
     if (put <= 0) {
       if (put == 0) error_ = EIO;  // a descriptor that takes nothing would loop forever
       else if (errno != EINTR) error_ = errno;
