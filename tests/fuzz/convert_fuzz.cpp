@@ -3,14 +3,12 @@
 // scanner from the rules, the same bytes when it converts them again (no state is left from a conversion), and
 // no LF without its CR. A conversion that ends the process (a fatal scanner error) is a finding too. The unit
 // tests run it on every end-to-end case.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "../scratch_file.h"
 #include "scanner.h"
 
 namespace {
@@ -20,25 +18,15 @@ namespace {
   std::abort();
 }
 
-// Memory files, reused from one input to the next: emptied, then holding `bytes`.
-int holding(int fd, const void* bytes, std::size_t size) {
-  if (ftruncate(fd, 0) != 0 || pwrite(fd, bytes, size, 0) != static_cast<ssize_t>(size) || lseek(fd, 0, SEEK_SET) != 0)
-    fail("cannot fill a memory file");
-  return fd;
-}
-
-std::string contents(int fd) {
-  std::string bytes(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-  if (pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) fail("cannot read a memory file");
-  return bytes;
-}
-
-const int input = memfd_create("input", 0), output = memfd_create("output", 0), messages = memfd_create("messages", 0);
+// Scratch files, reused from one input to the next.
+std::FILE* const input = scratch_file();
+std::FILE* const output = scratch_file();
+std::FILE* const messages = scratch_file();
 
 // The output and the messages, one after the other.
 std::string convert_with(Scanner scanner, const std::uint8_t* data, std::size_t size) {
-  TextInput in(holding(input, data, size));
-  TextOutput out(holding(output, nullptr, 0)), diagnostics(holding(messages, nullptr, 0));
+  TextInput in(holding(input, std::string(reinterpret_cast<const char*>(data), size)));
+  TextOutput out(holding(output, "")), diagnostics(holding(messages, ""));
   scan(scanner, in, out, diagnostics, "memory");
   diagnostics.flush();
   return contents(output) + "\n--- messages:\n" + contents(messages);
