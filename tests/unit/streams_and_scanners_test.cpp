@@ -101,7 +101,7 @@ TEST(TextOutput, WritesEveryLfAsCrLf) {
 TEST(Scanners, AgreeOnEveryCase) {
   for (const auto& entry : std::filesystem::directory_iterator(FLOATDUMP_TESTS "/e2e/cases")) {
     if (entry.path().extension() != ".in") continue;
-    std::printf("%s\n", entry.path().filename().c_str());
+    std::printf("%s\n", entry.path().filename().string().c_str());
     std::ifstream file(entry.path(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
