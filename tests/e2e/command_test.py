@@ -16,7 +16,7 @@ for case in sorted(name[:-3] for name in os.listdir(f"{HERE}/cases") if name.end
 DEFAULTS = {"stdin": "", "out": "", "err": "", "status": 0, "files": {}, "shell": "", "hang_up": False}
 FILES = {"in": b"(1}\n", "old": b"old text that is longer than the new\n"}  # each run's directory, and `link`
 VALGRIND = os.environ.get("VALGRIND")  # memcheck: a memory error or a definite or indirect leak makes the status 99
-# Cross builds: the command under an emulator, and a row's "platforms" (posix, windows) where it can run.
+# Cross builds: the command under an emulator, and a row's "platforms" (posix, qemu, windows) where it can run.
 EMULATOR, PLATFORM = os.environ.get("FLOATDUMP_EMULATOR", "").split(), os.environ.get("FLOATDUMP_PLATFORM", "posix")
 MEMCHECK = [VALGRIND, "--quiet", "--error-exitcode=99", "--leak-check=full", "--show-leak-kinds=definite,indirect",
             "--errors-for-leak-kinds=definite,indirect"] if VALGRIND else []
@@ -49,7 +49,9 @@ def run_row(row):
         for name, content in FILES.items():
             open(f"{d}/{name}", "wb").write(content)
         os.link(f"{d}/in", f"{d}/link")
-        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, *EMULATOR, BIN, *row["args"]],
+        launch = [os.environ["FLOATDUMP_LAUNCH"], *row["launch"]] if "launch" in row else []  # Windows handles
+        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, *EMULATOR, *launch,
+                            PROGRAM if launch else BIN, *row["args"]],
                            input=text(row["stdin"]), capture_output=True, cwd=d, timeout=60)
         expect(r.returncode, row["status"], "status")
         expect(r.stderr, text(f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]), "stderr")
