@@ -2,6 +2,18 @@
 # `cmake --install` puts the command in bin/, its manual page in
 # share/man/man1/, and the license and changelog in share/doc/floatdump/;
 # `cpack` (in the build directory) makes floatdump_<version>_<arch>.deb.
+# A Windows build makes floatdump-<version>-win64.zip instead: floatdump.exe,
+# the license and the README, in one folder.
+if(WIN32)
+  install(TARGETS floatdump RUNTIME DESTINATION .)
+  install(FILES LICENSE README.md DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME floatdump-${PROJECT_VERSION}-win64)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
+
 include(GNUInstallDirs)
 install(TARGETS floatdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES doc/floatdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_order.h"
+
 #if defined(__SSE2__) && !defined(FLOATDUMP_PORTABLE)
 #include <emmintrin.h>
 #define FLOATDUMP_SSE2 1
@@ -69,23 +71,13 @@ constexpr std::uint8_t hex_digit_value(char digit) {
 static_assert(hex_digit_value('0') == 0 && hex_digit_value('9') == 9 && hex_digit_value('A') == 10 &&
               hex_digit_value('f') == 15 && hex_digit_value('F') == 15 && hex_digit_value('a') == 10);
 
-// The bytes of `word` in the opposite order.
-template <typename Word>
-constexpr Word byte_swap(Word word) {
-  Word swapped = 0;
-  for (std::size_t i = 0; i < sizeof(Word); ++i, word = static_cast<Word>(word >> 8))
-    swapped = static_cast<Word>(swapped << 8 | (word & 0xFF));
-  return swapped;
-}
-static_assert(byte_swap(std::uint32_t{0x40490FDB}) == 0xDB0F4940);
-
 // Eight digits as the four bytes they spell, two digits a byte, high nibble
 // first: "DB0F4940" is 0x40490FDB, the first byte lowest. The digits' values
 // are found in one 64-bit word, then each byte's pair is packed.
 inline std::uint32_t hex_bytes_of_eight(const char* digits) {
   std::uint64_t word;
   std::memcpy(&word, digits, sizeof word);
-  if constexpr (std::endian::native == std::endian::big) word = byte_swap(word);
+  if constexpr (std::endian::native == std::endian::big) word = byteswap(word);
   const std::uint64_t values = (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
   std::uint64_t lanes = (values << 4 | values >> 8) & 0x00FF00FF00FF00FF;  // a byte in each 16-bit lane
   lanes = (lanes | lanes >> 8) & 0x0000FFFF0000FFFF;

@@ -1,15 +1,13 @@
 #include "floatdump.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "file_scanner.h"
 #include "messages.h"
+#include "platform.h"
 
 namespace {
 
@@ -36,31 +34,17 @@ constexpr char kHelp[] =
 // The answer to --help or --version, on standard output with the line ends
 // of all other output; status 0, or 2 when it cannot be written.
 int answer(const char* text, TextOutput& errors) {
-  TextOutput out(STDOUT_FILENO);
+  TextOutput out(platform::kStandardOutput);
   out.write(text);
   if (out.flush()) return 0;
   messages::write(errors, messages::kErrorWriting, {kStandardOutput, messages::reason(out.error())});
   return 2;
 }
 
-// The standard streams that were closed when the command started.
-bool closed_at_start[3];
-
-// open() hands out the lowest free number, so a closed standard stream's
-// would go to a file: the result file taken for standard output, messages
-// written into the output file. Each closed one is given /dev/null, opened
-// the other way round so that using it still fails as on a closed stream.
-bool occupy_closed_standard_streams() {
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    closed_at_start[fd] = fcntl(fd, F_GETFD) < 0 && errno == EBADF;
-    if (closed_at_start[fd] && open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd) return false;
-  }
-  return true;
-}
-
-// A result file, or the standard stream for "-"; -1 with errno set on failure.
-int open_path(const char* path, int standard, int flags) {
-  if (std::strcmp(path, "-") != 0) return open(path, flags | O_CLOEXEC, 0666);
+// A result file, or the standard stream for "-" unless it was closed when
+// the command started; -1 with errno set on failure.
+int open_path(const char* path, int standard, const bool (&closed_at_start)[3], int (*open)(const char*)) {
+  if (std::strcmp(path, "-") != 0) return open(path);
   if (!closed_at_start[standard]) return standard;
   errno = EBADF;
   return -1;
@@ -92,9 +76,10 @@ int convert(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnos
 }
 
 int floatdump_main(int argc, char** argv) {
-  TextOutput errors(STDERR_FILENO);
-  if (!occupy_closed_standard_streams()) {
-    messages::write(errors, messages::kCannotOpen, {"'/dev/null'", messages::reason(errno)});
+  TextOutput errors(platform::kStandardError);
+  bool closed_at_start[3];
+  if (!platform::take_standard_streams(closed_at_start)) {
+    messages::write(errors, messages::kCannotOpen, {platform::kNullDeviceQuoted, messages::reason(errno)});
     return 2;
   }
   // Only as the first argument: after it, any name is a file's.
@@ -105,7 +90,7 @@ int floatdump_main(int argc, char** argv) {
     messages::write(errors, messages::kUsage, {argc > 0 && argv[0] ? argv[0] : kProgram});
     return 1;
   }
-  const int in_fd = open_path(argv[1], STDIN_FILENO, O_RDONLY);
+  const int in_fd = open_path(argv[1], platform::kStandardInput, closed_at_start, platform::open_for_reading);
   if (in_fd < 0) {
     messages::write(errors, messages::kCannotOpenInput, {quoted(argv[1]), messages::reason(errno)});
     return 2;
@@ -114,23 +99,23 @@ int floatdump_main(int argc, char** argv) {
   const std::string out_name = to_standard_output ? kStandardOutput : quoted(argv[2]);
   // Truncated only once known not to be the result file itself, which
   // would otherwise be emptied before it is read.
-  const int out_fd = open_path(argv[2], STDOUT_FILENO, O_WRONLY | O_CREAT);
+  const int out_fd = open_path(argv[2], platform::kStandardOutput, closed_at_start, platform::open_for_writing);
   if (out_fd < 0) {
     // A closed standard output fails as its first write would.
     messages::write(errors, to_standard_output ? messages::kErrorWriting : messages::kCannotOpenOutput,
                     {out_name, messages::reason(errno)});
     return 2;
   }
-  struct stat in_file, out_file;
-  if (fstat(in_fd, &in_file) == 0 && fstat(out_fd, &out_file) == 0 && S_ISREG(out_file.st_mode)) {
-    if (in_file.st_dev == out_file.st_dev && in_file.st_ino == out_file.st_ino) {
+  std::uint64_t out_size;
+  if (platform::is_disk_file(out_fd, out_size)) {
+    if (platform::same_file(in_fd, out_fd)) {
       messages::write(errors, messages::kSameFile, {quoted(argv[1])});
       return 2;
     }
     // Standard output is the shell's to empty (>) or to append to (>>). An
     // empty file is left alone: ext4 writes out a file truncated to nothing
     // when it is closed, and the conversion would wait for that.
-    if (!to_standard_output && out_file.st_size > 0 && ftruncate(out_fd, 0) != 0) {
+    if (!to_standard_output && out_size > 0 && !platform::truncate(out_fd)) {
       messages::write(errors, messages::kCannotOpenOutput, {out_name, messages::reason(errno)});
       return 2;
     }
@@ -142,10 +127,10 @@ int floatdump_main(int argc, char** argv) {
   // scanner, which copies plain text a block at a time. Both follow the same rules.
   const int status = convert(in.interactive() ? Scanner::kFlex : Scanner::kFile, in, out, errors, out_name);
   if (status != 0) return status;
-  if (close(out_fd) != 0) {
+  if (platform::close(out_fd) != 0) {
     messages::write(errors, messages::kErrorWriting, {out_name, messages::reason(errno)});
     return 2;
   }
-  close(in_fd);
+  platform::close(in_fd);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "alphabet.h"
+#include "byte_order.h"
 #include "messages.h"
 #include "number_text.h"
 
@@ -140,7 +141,7 @@ Word assemble(const ReorderRecord& record, std::string_view field, std::array<st
   Word word = alphabet::hex_bytes_of_eight(field.data() + 1);
   if constexpr (N == 8) word |= Word{alphabet::hex_bytes_of_eight(field.data() + 9)} << 32;
   if (record.order == Order::kReversed) {
-    word = alphabet::byte_swap(word);
+    word = byteswap(word);
   }
   store_little_endian(word, value);
   return word;

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
+
+#include "platform.h"
 
 namespace {
 
 constexpr char kEndOfText = 0x1A;  // Ctrl-Z
 
-ssize_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count) {
-  ssize_t got;
+std::ptrdiff_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count) {
+  std::ptrdiff_t got;
   do {
     got = raw_read(fd, buffer, count);
   } while (got < 0 && errno == EINTR);
@@ -20,7 +21,7 @@ ssize_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count)
 }  // namespace
 
 TextInput::TextInput(int fd, RawRead raw_read)
-    : fd_(fd), raw_read_(raw_read ? raw_read : ::read), interactive_(isatty(fd) > 0) {}
+    : fd_(fd), raw_read_(raw_read ? raw_read : platform::read), interactive_(platform::is_console(fd)) {}
 
 std::ptrdiff_t TextInput::read(char* buffer, std::size_t max) {
   return interactive_ ? read_line(buffer, max) : read_block(buffer, max);
@@ -62,7 +63,7 @@ bool TextInput::refill() {
   std::memmove(raw_, raw_ + pos_, kept);
   pos_ = 0;
   end_ = kept;
-  const ssize_t got = read_retrying(raw_read_, fd_, raw_ + end_, kRawSize - end_);
+  const std::ptrdiff_t got = read_retrying(raw_read_, fd_, raw_ + end_, kRawSize - end_);
   if (got < 0) return false;
   if (got == 0) {
     source_done_ = true;
@@ -83,7 +84,7 @@ int TextInput::next_byte() {
   if (pos_ < end_) return static_cast<unsigned char>(raw_[pos_++]);
   if (source_done_) return -1;
   unsigned char c;
-  const ssize_t got = read_retrying(raw_read_, fd_, &c, 1);
+  const std::ptrdiff_t got = read_retrying(raw_read_, fd_, &c, 1);
   if (got < 0) return -2;
   if (got == 0) {
     source_done_ = true;
@@ -166,7 +167,7 @@ void TextOutput::drain() {
   std::size_t left = used_;
   used_ = 0;
   while (left > 0 && error_ == 0) {
-    const ssize_t put = ::write(fd_, from, left);
+    const std::ptrdiff_t put = platform::write(fd_, from, left);
     if (put <= 0) {
       if (put == 0) error_ = EIO;  // a descriptor that takes nothing would loop forever
       else if (errno != EINTR) error_ = errno;

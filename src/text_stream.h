@@ -10,10 +10,9 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
-#include <sys/types.h>
 
 // The system call that fetches raw bytes; tests put a failing one in its place.
-using RawRead = ssize_t (*)(int fd, void* buffer, std::size_t count);
+using RawRead = std::ptrdiff_t (*)(int fd, void* buffer, std::size_t count);
 
 class TextInput {
  public:

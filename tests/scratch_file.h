@@ -1,20 +1,22 @@
-// A scratch file for the tests and the fuzz target: a descriptor the
-// text-mode streams read or write, holding given bytes at first, and what it
-// holds afterwards. Removed when closed.
+// A scratch file for the tests and the fuzz target, on every platform the
+// build targets: a descriptor the text-mode streams read or write, holding
+// given bytes at first, and what it holds afterwards. Unnamed, and removed
+// when closed; read and written raw through the platform layer.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
+
+#include "platform.h"
 
 class ScratchFile {
  public:
   explicit ScratchFile(std::string_view bytes = {}) : file_(std::tmpfile()) {
-    if (!file_ || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) ||
-        std::fflush(file_) != 0 || lseek(fd(), 0, SEEK_SET) != 0)
-      std::perror("scratch file"), std::abort();
+    if (!file_ || platform::write(fd(), bytes.data(), bytes.size()) != static_cast<std::ptrdiff_t>(bytes.size()))
+      std::abort();
+    std::rewind(file_);
   }
   ~ScratchFile() { std::fclose(file_); }
   ScratchFile(const ScratchFile&) = delete;
@@ -23,13 +25,11 @@ class ScratchFile {
   int fd() const { return fileno(file_); }
 
   std::string contents() const {
-    std::string bytes(static_cast<std::size_t>(lseek(fd(), 0, SEEK_END)), '\0');
-    lseek(fd(), 0, SEEK_SET);
-    for (std::size_t got = 0; got < bytes.size();) {
-      const auto n = read(fd(), bytes.data() + got, bytes.size() - got);
-      if (n <= 0) return "<unreadable>";
-      got += static_cast<std::size_t>(n);
-    }
+    std::rewind(file_);
+    std::string bytes;
+    char block[65536];
+    for (std::ptrdiff_t got; (got = platform::read(fd(), block, sizeof block)) > 0;)
+      bytes.append(block, static_cast<std::size_t>(got));
     return bytes;
   }
 

@@ -12,9 +12,13 @@ for case in sorted(name[:-3] for name in os.listdir(f"{HERE}/cases") if name.end
     path = f"{HERE}/cases/{case}"
     ROWS[f"e2e.{case}"] = {"args": [f"{path}.in", "out"], "files": {"out": open(f"{path}.expected", "rb").read()},
                            "err": open(f"{path}.stderr", "rb").read() if os.path.exists(f"{path}.stderr") else b""}
+    ROWS[f"piped.{case}"] = {"args": ["-", "-"], "stdin": open(f"{path}.in", "rb").read(),
+                             "out": ROWS[f"e2e.{case}"]["files"]["out"], "err": ROWS[f"e2e.{case}"]["err"]}
 DEFAULTS = {"stdin": "", "out": "", "err": "", "status": 0, "files": {}, "shell": "", "hang_up": False}
 FILES = {"in": b"(1}\n", "old": b"old text that is longer than the new\n"}  # each run's directory, and `link`
 VALGRIND = os.environ.get("VALGRIND")  # memcheck: a memory error or a definite or indirect leak makes the status 99
+# Cross builds: the command under an emulator, and a row's "platforms" (posix, qemu, windows) where it can run.
+EMULATOR, PLATFORM = os.environ.get("FLOATDUMP_EMULATOR", "").split(), os.environ.get("FLOATDUMP_PLATFORM", "posix")
 MEMCHECK = [VALGRIND, "--quiet", "--error-exitcode=99", "--leak-check=full", "--show-leak-kinds=definite,indirect",
             "--errors-for-leak-kinds=definite,indirect"] if VALGRIND else []
 
@@ -45,7 +49,9 @@ def run_row(row):
         for name, content in FILES.items():
             open(f"{d}/{name}", "wb").write(content)
         os.link(f"{d}/in", f"{d}/link")
-        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, BIN, *row["args"]],
+        launch = [os.environ["FLOATDUMP_LAUNCH"], *row["launch"]] if "launch" in row else []  # Windows handles
+        r = subprocess.run(["sh", "-c", row["shell"] + '\nexec "$@"', "sh", *MEMCHECK, *EMULATOR, *launch,
+                            PROGRAM if launch else BIN, *row["args"]],
                            input=text(row["stdin"]), capture_output=True, cwd=d, timeout=60)
         expect(r.returncode, row["status"], "status")
         expect(r.stderr, text(f"floatdump: {row['message']}\r\n" if "message" in row else row["err"]), "stderr")
@@ -61,7 +67,7 @@ def terminal(row):
     before the next; then the terminal goes away (or not), and the rest of the run is checked."""
     master, slave = pty.openpty()
     subprocess.run(["stty", "-echo", "susp", "undef", "-icrnl"], stdin=slave, check=True)
-    p = subprocess.Popen([BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    p = subprocess.Popen([*EMULATOR, BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(slave)
     with p, open(master, "wb", buffering=0) as tty:  # on leaving, the terminal goes away before p is waited for
         for line, wanted in ([text(s) for s in step] for step in row["terminal"]):
@@ -91,7 +97,7 @@ def long_token(row):
     limit = ((lambda: resource.setrlimit(resource.RLIMIT_AS, (limit_mb << 20,) * 2))
              if limit_mb and not SANITIZED else None)
     digest = subprocess.Popen(["sha256sum"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    p = subprocess.Popen([BIN, "-", "-"], stdin=subprocess.PIPE, stdout=digest.stdin, stderr=subprocess.PIPE,
+    p = subprocess.Popen([*EMULATOR, BIN, "-", "-"], stdin=subprocess.PIPE, stdout=digest.stdin, stderr=subprocess.PIPE,
                          bufsize=0, env=env, preexec_fn=limit)
     digest.stdin.close()
     with contextlib.suppress(BrokenPipeError):  # the converter may give up reading
@@ -114,7 +120,7 @@ def cost(data):
         source.write(data)
         source.flush()
         for _ in range(3):
-            p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, BIN, source.name, "-"],
+            p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, *EMULATOR, BIN, source.name, "-"],
                                  stdout=subprocess.DEVNULL,
                                  preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CPU, (120, 120)))
             _, status, usage = os.wait4(p.pid, 0)
@@ -138,9 +144,11 @@ def scaling(row):
 
 def run(name):
     row = {**DEFAULTS, **ROWS[name]}
+    if PLATFORM not in row.get("platforms", [PLATFORM]):
+        return f"skipped: {name} runs on {' and '.join(row['platforms'])} only"
     for key in ("out", "err"):  # the expected texts that may be templates, { format = s }
         if isinstance(row[key], dict) and "format" in row[key]:
-            row[key] = row[key]["format"].format(version=VERSION, program=BIN)
+            row[key] = row[key]["format"].format(version=VERSION, program=PROGRAM)
     kind = next((key for key in ("terminal", "token_megabytes", "scaling") if key in row), "args")
     return {"terminal": terminal, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
 
@@ -150,6 +158,7 @@ if __name__ == "__main__":
         print(";".join(ROWS))
         sys.exit(0)
     BIN, VERSION = os.path.abspath(sys.argv[1]), sys.argv[2]
+    PROGRAM = "Z:" + BIN.replace("/", "\\") if "wine" in EMULATOR else BIN  # as wine hands it to the program
     SANITIZED = b"__asan_init" in open(BIN, "rb").read()
     skipped = [note for note in map(run, sys.argv[3:] or ROWS) if note]
     print("\n".join(skipped) or "ok")

@@ -16,7 +16,7 @@ class ScriptedDevice {
     next() = 0;
   }
 
-  static ssize_t read(int, void* buffer, std::size_t count) {
+  static std::ptrdiff_t read(int, void* buffer, std::size_t count) {
     if (next() == script().size()) return 0;
     std::string& step = script()[next()];
     if (step == "never read") ADD_FAILURE() << "read on after Ctrl-Z";
@@ -29,7 +29,7 @@ class ScriptedDevice {
     step.copy(static_cast<char*>(buffer), n);
     step.erase(step.begin(), step.begin() + static_cast<std::ptrdiff_t>(n));
     if (step.empty()) ++next();
-    return static_cast<ssize_t>(n);
+    return static_cast<std::ptrdiff_t>(n);
   }
 
  private:

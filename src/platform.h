@@ -1,0 +1,51 @@
+// What differs between the systems the command runs on, behind a few calls:
+// descriptors opened raw (text_stream does line ends and Ctrl-Z itself, the
+// C runtime must not), the standard streams, consoles, and whether two
+// descriptors are one file. platform_posix.cpp and platform_win32.cpp each
+// implement all of it; the build compiles one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+constexpr int kStandardInput = 0, kStandardOutput = 1, kStandardError = 2;
+
+// The null device's name as a message quotes it: "'/dev/null'" or "'NUL'".
+extern const char* const kNullDeviceQuoted;
+
+// Makes the three standard streams raw and records in `closed` which were
+// closed when the command started. Each closed one is given the null device
+// opened the other way round, so that no file opened later takes its number
+// and using it still fails as on a closed stream. false with errno set when
+// the null device cannot be opened.
+bool take_standard_streams(bool closed[3]);
+
+// Opens a file named by `path` (UTF-8) raw and not inherited by children:
+// for reading, or for writing, created when missing but not truncated.
+// -1 with errno set on failure.
+int open_for_reading(const char* path);
+int open_for_writing(const char* path);
+
+// The raw bytes, as POSIX read and write: the count, or -1 with errno set.
+std::ptrdiff_t read(int fd, void* buffer, std::size_t count);
+std::ptrdiff_t write(int fd, const void* buffer, std::size_t count);
+int close(int fd);  // 0, or -1 with errno set (a write that failed late)
+
+// Whether `fd` is a terminal or console that a person types at, where the
+// input comes a line at a time and Ctrl-Z ends only the current read.
+bool is_console(int fd);
+
+// Whether `fd` is a file on a disk (not a pipe, terminal or device); its
+// length in `size`.
+bool is_disk_file(int fd, std::uint64_t& size);
+
+// Whether two descriptors lead to the same file, through whatever names,
+// links or redirections.
+bool same_file(int a, int b);
+
+// Empties the file open for writing on `fd`; false with errno set.
+bool truncate(int fd);
+
+}  // namespace platform

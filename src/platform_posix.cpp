@@ -1,0 +1,54 @@
+// The platform layer on POSIX systems: descriptors are raw already; a file
+// is its device and inode number.
+#include "platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <initializer_list>
+
+namespace platform {
+
+const char* const kNullDeviceQuoted = "'/dev/null'";
+
+// open() hands out the lowest free number, so a closed standard stream's
+// would go to a file: the result file taken for standard output, messages
+// written into the output file.
+bool take_standard_streams(bool closed[3]) {
+  for (int fd : {kStandardInput, kStandardOutput, kStandardError}) {
+    closed[fd] = fcntl(fd, F_GETFD) < 0 && errno == EBADF;
+    if (closed[fd] && open("/dev/null", fd == kStandardInput ? O_WRONLY : O_RDONLY) != fd) return false;
+  }
+  return true;
+}
+
+int open_for_reading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+
+int open_for_writing(const char* path) { return open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
+
+std::ptrdiff_t read(int fd, void* buffer, std::size_t count) { return ::read(fd, buffer, count); }
+
+std::ptrdiff_t write(int fd, const void* buffer, std::size_t count) { return ::write(fd, buffer, count); }
+
+int close(int fd) { return ::close(fd); }
+
+bool is_console(int fd) { return isatty(fd) > 0; }
+
+bool is_disk_file(int fd, std::uint64_t& size) {
+  struct stat file;
+  if (fstat(fd, &file) != 0 || !S_ISREG(file.st_mode)) return false;
+  size = static_cast<std::uint64_t>(file.st_size);
+  return true;
+}
+
+bool same_file(int a, int b) {
+  struct stat first, second;
+  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+bool truncate(int fd) { return ftruncate(fd, 0) == 0; }
+
+}  // namespace platform
