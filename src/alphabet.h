@@ -84,6 +84,18 @@ inline std::uint32_t hex_bytes_of_eight(const char* digits) {
   return static_cast<std::uint32_t>(lanes | lanes >> 16);
 }
 
+// Eight digits as the 32-bit value whose nibbles they are, the first digit
+// lowest: "1A" followed by six "0" is 0xA1.
+inline std::uint32_t nibbles_of_eight(const char* digits) {
+  std::uint64_t word;
+  std::memcpy(&word, digits, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = byteswap(word);
+  std::uint64_t values = (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
+  values = (values | values >> 4) & 0x00FF00FF00FF00FF;  // two nibbles in each 16-bit lane
+  values = (values | values >> 8) & 0x0000FFFF0000FFFF;
+  return static_cast<std::uint32_t>(values | values >> 16);
+}
+
 // The 16 bytes at `from`, classified at once: bit i of the result stands for
 // from[i]. With SSE2 one compare per class; elsewhere the tables above.
 

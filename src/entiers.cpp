@@ -17,13 +17,13 @@ std::string_view digits_of(std::string_view field) { return field.substr(1, fiel
 
 // The field's value: its first eight digits, the first one lowest. A signed
 // field shorter than that stands for a value whose leading F nibbles the
-// target left out.
+// target left out. The digits are gathered in one word, with no loop whose
+// length follows the field's.
 std::uint32_t value_of(std::string_view digits, bool is_signed) {
-  const std::size_t count = std::min(digits.size(), kValueDigits);
-  std::uint32_t value = 0;
-  for (std::size_t k = 0; k < count; ++k) value |= std::uint32_t{alphabet::hex_digit_value(digits[k])} << (4 * k);
-  if (is_signed && count < kValueDigits) value |= ~std::uint32_t{0} << (4 * count);
-  return value;
+  char eight[kValueDigits];
+  std::memset(eight, is_signed ? 'F' : '0', kValueDigits);
+  std::memcpy(eight, digits.data(), std::min(digits.size(), kValueDigits));
+  return alphabet::nibbles_of_eight(eight);
 }
 
 constexpr std::size_t kBinaryLength = 34;       // fill digit, 32 bits, H
