@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times floatdump against cat, the I/O floor (io_floor.cpp: 64 KiB reads, LF
-# written as CR LF, nothing else) and unix2dos on the three benchmark corpora
-# and prints MB/s (10^6 bytes), the ratios to cat and to the floor, and
+# Times floatdump against the I/O floor (io_floor.cpp: 64 KiB reads, LF
+# written as CR LF, nothing else), and for reference cat, sed adding a CR to
+# each line and unix2dos, on the three benchmark corpora. Prints the ratio
+# to the floor first, then MB/s (10^6 bytes), the ratios to cat, and
 # floatdump's peak resident memory. Every run starts from no output file:
 # truncating a large one costs about as much as cat's whole copy. Figures
 # only: nothing here passes or fails on speed.
@@ -21,7 +22,7 @@ while (($#)); do
     --quick) quick=1 ;;
     --memory) memory=1 ;;
     --runs) runs=$2; shift ;;
-    -*) sed -n '6,11s/^# \{0,1\}//p' "$0" >&2; exit 1 ;;
+    -*) sed -n '10,15s/^# \{0,1\}//p' "$0" >&2; exit 1 ;;
     *) build=$1 ;;
   esac
   shift
@@ -56,14 +57,15 @@ for corpus in "${corpora[@]}"; do
   printf -v ct "cat %q > %q" "$corpus" "$out"
   printf -v u2d "unix2dos -q -n %q %q" "$corpus" "$out"
   printf -v floor "%q %q %q" "$io_floor" "$corpus" "$out"
-  commands=("$fd" "$ct" "$floor" "$u2d")
-  labels=(floatdump cat io_floor unix2dos)
+  printf -v sd "sed 's/\$/\\r/' %q > %q" "$corpus" "$out"
+  commands=("$fd" "$ct" "$floor" "$u2d" "$sd")
+  labels=(floatdump cat io_floor unix2dos sed)
   cat "$corpus" >/dev/null  # into the page cache
   echo "timing $name: a warm-up round and $runs more" >&2
   for ((round = 0; round <= runs; round++)); do  # round 0 is the warm-up
     args=()
-    for ((i = 0; i < 4; i++)); do
-      k=$(((i + round) % 4))
+    for ((i = 0; i < 5; i++)); do
+      k=$(((i + round) % 5))
       args+=(-n "${labels[k]}" "${commands[k]}")
     done
     hyperfine --runs 1 --style none --prepare "rm -f $(printf %q "$out")" \
@@ -78,22 +80,23 @@ done
 python3 - "$work" "${corpora[@]}" <<'EOF'
 import glob, json, os, statistics, sys
 work, corpora = sys.argv[1], sys.argv[2:]
-print(f"{'corpus':<16}{'MB':>7}{'floatdump MB/s':>16}{'cat MB/s':>10}{'floor MB/s':>12}"
-      f"{'fd/cat':>8}{'  (range)':<14}{'floor/cat':>10}{'fd/floor':>10}{'u2d/cat':>9}{'fd peak RSS':>13}")
+print(f"{'corpus':<16}{'MB':>7}{'fd/floor':>10}{'  (range)':<14}{'floatdump MB/s':>16}{'floor MB/s':>12}{'cat MB/s':>10}"
+      f"{'fd/cat':>8}{'floor/cat':>10}{'sed/cat':>9}{'u2d/cat':>9}{'fd peak RSS':>13}")
 for corpus in corpora:
     name = os.path.basename(corpus)[:-4]
     times = {}  # command -> one time per round
     for path in glob.glob(f"{work}/{name}.*.json"):
         for result in json.load(open(path))["results"]:
             times.setdefault(result["command"], []).append(result["times"][0])
-    fd, cat, floor, u2d = (statistics.median(times[c]) for c in ("floatdump", "cat", "io_floor", "unix2dos"))
-    per_round = sorted(f / c for f, c in zip(times["floatdump"], times["cat"]))
+    fd, cat, floor, u2d, sed = (statistics.median(times[c])
+                                for c in ("floatdump", "cat", "io_floor", "unix2dos", "sed"))
+    per_round = sorted(f / c for f, c in zip(times["floatdump"], times["io_floor"]))
     mb = int(open(f"{work}/{name}.size").read()) / 1e6
     rss = int(open(f"{work}/{name}.rss").read().split()[-1])
     span = f"  ({per_round[0]:.1f}-{per_round[-1]:.1f})"
-    print(f"{name:<16}{mb:>7.0f}{mb / fd:>16.1f}{mb / cat:>10.1f}{mb / floor:>12.1f}"
-          f"{fd / cat:>8.2f}{span:<14}{floor / cat:>10.2f}{fd / floor:>10.2f}{u2d / cat:>9.2f}{rss:>10} KiB")
-print(f"medians of {len(per_round)} alternating rounds; range: fastest and slowest round's fd/cat")
+    print(f"{name:<16}{mb:>7.0f}{fd / floor:>10.2f}{span:<14}{mb / fd:>16.1f}{mb / floor:>12.1f}{mb / cat:>10.1f}"
+          f"{fd / cat:>8.2f}{floor / cat:>10.2f}{sed / cat:>9.2f}{u2d / cat:>9.2f}{rss:>10} KiB")
+print(f"medians of {len(per_round)} alternating rounds; range: fastest and slowest round's fd/floor")
 EOF
 
 if ((memory)); then
