@@ -4,7 +4,6 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 namespace number_text {
@@ -18,10 +17,6 @@ std::size_t format_signed(std::int32_t value, char* out) {
 }
 
 namespace {
-
-// The one platform assumption: double is IEEE 754 binary64, so a float
-// field's 64 bits can be handed to std::to_chars as they are.
-static_assert(std::numeric_limits<double>::is_iec559 && sizeof(double) == 8);
 
 // The fields of a float field's bit pattern.
 template <typename Word, int kFractionBits, int kExponentBits>
@@ -42,20 +37,36 @@ struct Fields {
 using Binary32 = Fields<std::uint32_t, 23, 8>;
 using Binary64 = Fields<std::uint64_t, 52, 11>;
 
-using Uint128 = unsigned __int128;
+// The one place that multiplies 64 by 64 bits into 128: GCC and Clang have a
+// 128-bit integer; another compiler needs its own two lines here.
+struct Product {
+  std::uint64_t high;
+  std::uint64_t low;
+};
+inline Product multiply(std::uint64_t a, std::uint64_t b) {
+  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
+}
+
 constexpr int kSignificantDigits = 17;
 constexpr std::uint64_t kTen17 = 100'000'000'000'000'000;
 
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
-// cut to its top 128 bits: 10^t = (high:low + delta) * 2^binary_exponent,
-// 0 <= delta < 1, and delta = 0 for 0 <= t <= 55.
+// cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128 - e)
+// for every binary exponent e that t serves, with 0 <= delta < 1, delta = 0
+// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below).
 struct PowerOfTen {
   std::uint64_t high;
   std::uint64_t low;
-  int binary_exponent;
+  int shift;
 };
 constexpr int kMinScale = -292;  // |x| near the largest binary64
 constexpr int kMaxScale = 340;   // |x| near the smallest subnormal
+constexpr int kMinBinaryExponent = -1074 - 52;  // |x| = significand * 2^e, 2^52 <= significand < 2^53
+constexpr int kMaxBinaryExponent = 1023 - 52;
+
+// floor(log10 2^(e + 52)), exact over the whole binary64 range; floor(log10 |x|) is it or one more.
+constexpr int decimal_estimate(int binary_exponent) { return ((binary_exponent + 52) * 78913) >> 18; }
 
 constexpr auto kPowersOfTen = [] {
   // Exact big numbers, 32-bit limbs, least significant first.
@@ -66,7 +77,7 @@ constexpr auto kPowersOfTen = [] {
     int top = kLimbs - 1;
     while (n[top] == 0) --top;
     const int width = top * 32 + std::bit_width(n[top]);
-    PowerOfTen power{0, 0, width - 128 + scale};
+    PowerOfTen power{0, 0, width + scale};  // 10^t = (high:low + delta) * 2^(width + scale - 128)
     for (int i = width - 1; i >= width - 128; --i) {
       const std::uint64_t bit = i < 0 ? 0 : (n[i / 32] >> (i % 32)) & 1;
       power.high = power.high << 1 | power.low >> 63;
@@ -100,6 +111,20 @@ constexpr auto kPowersOfTen = [] {
   return table;
 }();
 
+constexpr const PowerOfTen& power_of_ten(int binary_exponent) {
+  return kPowersOfTen[kSignificantDigits - 1 - decimal_estimate(binary_exponent) - kMinScale];
+}
+
+// The significand, shifted left by 1 to 6 bits, times the power puts z's
+// integer part in the top 64 bits of the 192-bit product for every exponent.
+static_assert([] {
+  for (int e = kMinBinaryExponent; e <= kMaxBinaryExponent; ++e) {
+    const int shift = power_of_ten(e).shift + e;
+    if (shift < 1 || shift > 6) return false;
+  }
+  return true;
+}());
+
 // "00" to "99".
 constexpr auto kDigitPairs = [] {
   std::array<char, 200> pairs{};
@@ -118,9 +143,17 @@ constexpr auto kPowersOfTenExact = [] {
   return powers;
 }();
 
+// The bytes of `word` in reverse order (std::byteswap is C++23).
+constexpr std::uint64_t byte_swap(std::uint64_t word) {
+  std::uint64_t swapped = 0;
+  for (int i = 0; i < 8; ++i) swapped = swapped << 8 | (word >> (8 * i) & 0xFF);
+  return swapped;
+}
+static_assert(byte_swap(0x0102030405060708) == 0x0807060504030201);
+
 // Stores eight characters held in a word, the first in its lowest byte.
 inline void store_eight(std::uint64_t characters, char* out) {
-  if constexpr (std::endian::native == std::endian::big) characters = __builtin_bswap64(characters);
+  if constexpr (std::endian::native == std::endian::big) characters = byte_swap(characters);
   std::memcpy(out, &characters, sizeof characters);
 }
 
@@ -154,66 +187,39 @@ struct Decimal17 {
   int exponent;
 };
 
-// The same 17 digits from the standard library: correctly rounded, which is
-// half up for every value that reaches it (it is never an exact tie).
-Decimal17 seventeen_digits_by_library(std::uint64_t magnitude) {
-  char text[32];  // d.dddddddddddddddde±dd[d]
-  const char* end = std::to_chars(text, text + sizeof text, std::bit_cast<double>(magnitude),
-                                  std::chars_format::scientific, kSignificantDigits - 1)
-                        .ptr;
-  Decimal17 decimal{static_cast<std::uint64_t>(text[0] - '0'), 0};
-  for (int i = 1; i < kSignificantDigits; ++i) decimal.digits = decimal.digits * 10 + (text[i + 1] - '0');
-  const char* sign = text + kSignificantDigits + 2;
-  for (const char* p = sign + 1; p != end; ++p) decimal.exponent = decimal.exponent * 10 + (*p - '0');
-  if (*sign == '-') decimal.exponent = -decimal.exponent;
-  return decimal;
-}
-
-// The 17 significant digits of |x| = magnitude (finite, nonzero), rounded
-// half up on the exact value, with its decimal exponent floor(log10 |x|).
-// With t = 16 - estimate, z = |x| * 10^t lies in [10^16, 2 * 10^17) and one
-// 128-bit product gives it to within 2^-69; the 17 digits are z rounded half
-// up when z < 10^17, else z / 10 rounded half up. The cut 10^t is exact
-// wherever an exact 18-digit tie can occur (t <= 24), so ties round up, as
-// the number text wants. A z closer than the error to a rounding boundary (no
-// value seen in testing) is left to the library.
-Decimal17 seventeen_digits(std::uint64_t magnitude) {
-  std::uint64_t significand = magnitude & Binary64::kFractionMask;
-  int binary_exponent = Binary64::exponent(magnitude) - Binary64::kBias - Binary64::kFractionWidth;
-  if (Binary64::exponent(magnitude) == 0) {  // subnormal: bring the top bit to the hidden place
-    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
-    significand <<= shift;
-    binary_exponent += 1 - shift;
-  } else {
-    significand |= Binary64::kHiddenBit;
-  }
-  // floor(log10 2^top) (exact over the whole binary64 range); floor(log10 |x|) is it or one more.
-  const int estimate = ((binary_exponent + Binary64::kFractionWidth) * 78913) >> 18;
-  const PowerOfTen& power = kPowersOfTen[kSignificantDigits - 1 - estimate - kMinScale];
-
-  const Uint128 low_product = Uint128{significand} * power.low;
-  const Uint128 upper = Uint128{significand} * power.high + (low_product >> 64);
-  const int fraction_bits = -(binary_exponent + power.binary_exponent);  // 122..127
-  const auto integer = static_cast<std::uint64_t>(upper >> (fraction_bits - 64));
-  const Uint128 fraction = (upper << 64 | static_cast<std::uint64_t>(low_product))
-                           << (128 - fraction_bits);  // frac(z) * 2^128
-  constexpr Uint128 kHalf = Uint128{1} << 127;
-  constexpr Uint128 kError = Uint128{1} << 61;  // > significand * delta * 2^(128 - fraction_bits)
-
-  std::uint64_t rounded = 0;
-  int exponent = estimate;
-  bool undecided = false;
-  if (integer < kTen17) {
-    undecided = fraction < kHalf && fraction >= kHalf - kError;
-    rounded = integer + (fraction >= kHalf ? 1 : 0);
-  } else {
-    // floor(z) may be one more, which matters only to a ...4 becoming ...5.
-    undecided = fraction >= -kError && integer % 10 == 4;
-    rounded = (integer + 5) / 10;
-    ++exponent;
-  }
-  if (undecided) return seventeen_digits_by_library(magnitude);
-  return {rounded, exponent};
+// The 17 significant digits of |x| = significand * 2^binary_exponent
+// (2^52 <= significand < 2^53), rounded half up on the exact value, with its
+// decimal exponent floor(log10 |x|). With t = 16 - estimate, z = |x| * 10^t
+// lies in [10^16, 2 * 10^17); the 17 digits are z rounded half up when
+// z < 10^17, else z / 10 rounded half up.
+//
+// The product with the power's 128 bits gives z_c = z - error exactly, with
+// 0 <= error < 2^59 * 2^-128 = 2^-69, and error = 0 for 0 <= t <= 55. The
+// roundings change only where z crosses a half (z < 10^17) or an integer
+// (z / 10): rounding z_c gives the digits of z unless such a boundary lies
+// in (z_c, z]. No boundary ever does:
+// - at an inexact power (t < 0 or t > 55), 2z is never an integer: t > 55
+//   leaves at least 2^54 in the denominator of 2z; for t < 0, an integer
+//   2z = n needs 5^-t to divide the significand, and then n is the
+//   significand's odd part times a power of two: odd only when below 2^53,
+//   less than z; so neither a tie (n odd) nor z ending in 5 (odd z >= 10^17)
+//   occurs, and an integer z ending otherwise rounds alike from just below;
+// - and where 2z is not an integer, it lies more than 2^-68 (twice the
+//   error) from every integer: the unit test
+//   NumberText.NoValueNearARoundingBoundary finds the nearest over all
+//   significands for every exponent (2^-65.4, at 2^665 * significand).
+// An exact tie therefore only occurs with an exact power, and rounds up.
+Decimal17 seventeen_digits(std::uint64_t significand, int binary_exponent) {
+  const int estimate = decimal_estimate(binary_exponent);
+  const PowerOfTen& power = power_of_ten(binary_exponent);
+  const std::uint64_t shifted = significand << (power.shift + binary_exponent);
+  // z_c * 2^128 = shifted * (high:low): integer part in the top word, the fraction's top bits below it.
+  const Product upper = multiply(shifted, power.high);
+  const Product lower = multiply(shifted, power.low);
+  const std::uint64_t fraction = upper.low + lower.high;
+  const std::uint64_t integer = upper.high + (fraction < upper.low ? 1 : 0);
+  if (integer < kTen17) return {integer + (fraction >> 63), estimate};
+  return {(integer + 5) / 10, estimate + 1};
 }
 
 // Writes the exponent part: E, a sign always, three digits always.
@@ -313,7 +319,16 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   if (magnitude == 0) return write_text(false, "0", precision, out);
 
   // 3. The 17 significant digits, half up on the exact value.
-  const Decimal17 decimal = seventeen_digits(magnitude);
+  std::uint64_t significand = fraction;
+  int binary_exponent = Binary64::exponent(bits) - Binary64::kBias - Binary64::kFractionWidth;
+  if (Binary64::exponent(bits) == 0) {  // subnormal: bring the top bit to the hidden place
+    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
+    significand <<= shift;
+    binary_exponent += 1 - shift;
+  } else {
+    significand |= Binary64::kHiddenBit;
+  }
+  const Decimal17 decimal = seventeen_digits(significand, binary_exponent);
   // 4. The second rounding, to the field's precision, and 5. the text.
   // The two forms of float fields get copies of their own, dividing by constants.
   switch (precision) {
