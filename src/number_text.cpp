@@ -243,14 +243,29 @@ inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision,
     kept = kPowersOfTenExact[precision];
     ++decimal.exponent;
   }
-  char digits[kSignificantDigits];
-  write_digits(kept, precision + 1, digits);
+  // d0 '.' d1 d2 ...: the digits go one place to the right of their final
+  // place in words of eight, then d0 moves left over the point's place.
   char* p = out;
-  if (negative) *p++ = '-';
-  *p++ = digits[0];
-  *p++ = '.';
-  std::memcpy(p, digits + 1, static_cast<std::size_t>(precision));
-  p = write_exponent(decimal.exponent, p + precision);
+  *p = '-';
+  p += negative ? 1 : 0;
+  std::uint64_t first = 0;  // d0 in the lowest byte
+  if (precision == 7) {
+    first = eight_digits(static_cast<std::uint32_t>(kept));
+    store_eight(first, p + 1);
+  } else if (precision == 15) {
+    const std::uint64_t high = kept / 100'000'000;
+    first = eight_digits(static_cast<std::uint32_t>(high));
+    store_eight(first, p + 1);
+    store_eight(eight_digits(static_cast<std::uint32_t>(kept - high * 100'000'000)), p + 9);
+  } else {
+    char digits[kSignificantDigits];
+    write_digits(kept, precision + 1, digits);
+    std::memcpy(p + 1, digits, static_cast<std::size_t>(precision) + 1);
+    first = static_cast<unsigned char>(digits[0]);
+  }
+  p[0] = static_cast<char>(first & 0xFF);
+  p[1] = '.';
+  p = write_exponent(decimal.exponent, p + 2 + precision);
   return static_cast<std::size_t>(p - out);
 }
 
