@@ -125,16 +125,6 @@ static_assert([] {
   return true;
 }());
 
-// "00" to "99".
-constexpr auto kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
 // 10^0 to 10^17.
 constexpr auto kPowersOfTenExact = [] {
   std::array<std::uint64_t, 18> powers{};
@@ -222,14 +212,25 @@ Decimal17 seventeen_digits(std::uint64_t significand, int binary_exponent) {
   return {(integer + 5) / 10, estimate + 1};
 }
 
-// Writes the exponent part: E, a sign always, three digits always.
+// The exponent parts "E-324" to "E+308", each in a word, 'E' in its lowest byte.
+constexpr int kMinExponent = -324;
+constexpr int kMaxExponent = 308;
+constexpr auto kExponentTexts = [] {
+  std::array<std::uint64_t, kMaxExponent - kMinExponent + 1> texts{};
+  for (int exponent = kMinExponent; exponent <= kMaxExponent; ++exponent) {
+    const int size = exponent < 0 ? -exponent : exponent;
+    const char text[5] = {'E', exponent < 0 ? '-' : '+', static_cast<char>('0' + size / 100),
+                          static_cast<char>('0' + size / 10 % 10), static_cast<char>('0' + size % 10)};
+    for (int i = 4; i >= 0; --i) texts[exponent - kMinExponent] = texts[exponent - kMinExponent] << 8 | text[i];
+  }
+  return texts;
+}();
+
+// Writes the exponent part: E, a sign always, three digits always; may
+// store three bytes past it.
 char* write_exponent(int exponent, char* p) {
-  *p++ = 'E';
-  *p++ = exponent < 0 ? '-' : '+';
-  const int size = exponent < 0 ? -exponent : exponent;
-  *p++ = static_cast<char>('0' + size / 100);
-  std::memcpy(p, &kDigitPairs[2 * (size % 100)], 2);
-  return p + 2;
+  store_eight(kExponentTexts[exponent - kMinExponent], p);
+  return p + 5;
 }
 
 // Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value,
