@@ -354,4 +354,25 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   }
 }
 
+std::size_t format_single(std::uint32_t bits, char* out) {
+  const int exponent = Binary32::exponent(bits);
+  std::uint32_t fraction = bits & Binary32::kFractionMask;
+  // The special kinds and zero take the binary64 road.
+  if (exponent == Binary32::kMaxExponent || (bits & ~Binary32::kSignMask) == 0) {
+    return format_scientific(widen_binary32(bits), 7, out);
+  }
+  // 1. Widen straight to the 17-digit step's significand and exponent.
+  constexpr int kWiden = Binary64::kFractionWidth - Binary32::kFractionWidth;
+  int binary_exponent = exponent - Binary32::kBias - Binary32::kFractionWidth - kWiden;
+  if (exponent == 0) {  // subnormal: bring the top bit to the hidden place
+    const int shift = std::countl_zero(fraction) - (31 - Binary32::kFractionWidth);
+    fraction <<= shift;
+    binary_exponent += 1 - shift;
+  } else {
+    fraction |= Binary32::kHiddenBit;
+  }
+  const Decimal17 decimal = seventeen_digits(std::uint64_t{fraction} << kWiden, binary_exponent);
+  return write_finite((bits & Binary32::kSignMask) != 0, decimal, 7, out);
+}
+
 }  // namespace number_text
