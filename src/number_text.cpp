@@ -318,7 +318,10 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
          std::uint64_t{fraction} << kFractionShift;
 }
 
-std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
+namespace {
+
+// format_scientific, with the precision a constant where it is inlined.
+inline std::size_t format_binary64(std::uint64_t bits, int precision, char* out) {
   const bool negative = (bits & Binary64::kSignMask) != 0;
   const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
   const std::uint64_t fraction = bits & Binary64::kFractionMask;
@@ -346,13 +349,16 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   }
   const Decimal17 decimal = seventeen_digits(significand, binary_exponent);
   // 4. The second rounding, to the field's precision, and 5. the text.
-  // The two forms of float fields get copies of their own, dividing by constants.
-  switch (precision) {
-    case 7: return write_finite(negative, decimal, 7, out);
-    case 15: return write_finite(negative, decimal, 15, out);
-    default: return write_finite(negative, decimal, precision, out);
-  }
+  return write_finite(negative, decimal, precision, out);
 }
+
+}  // namespace
+
+std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
+  return format_binary64(bits, precision, out);
+}
+
+std::size_t format_double(std::uint64_t bits, char* out) { return format_binary64(bits, 15, out); }
 
 std::size_t format_single(std::uint32_t bits, char* out) {
   const int exponent = Binary32::exponent(bits);

@@ -36,9 +36,7 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out);
 // widen_binary32(bits) with precision 7.
 std::size_t format_single(std::uint32_t bits, char* out);
 
-// "%.15E" of a double-precision value.
-inline std::size_t format_double(std::uint64_t bits, char* out) {
-  return format_scientific(bits, 15, out);
-}
+// "%.15E" of a double-precision value: format_scientific(bits, 15, out).
+std::size_t format_double(std::uint64_t bits, char* out);
 
 }  // namespace number_text
