@@ -169,19 +169,18 @@ inline void write_digits(std::uint64_t n, int count, char* out) {
   std::memcpy(out, digits + 24 - count, static_cast<std::size_t>(count));
 }
 
-// 17 significant digits: |x| = digits * 10^(exponent - 16), 10^16 <= digits
-// <= 10^17. digits is 10^17 when 9.99...95 rounds up; the second rounding
-// carries it into the exponent.
-struct Decimal17 {
-  std::uint64_t digits;
-  int exponent;
+// |x| scaled to z = |x| * 10^(16 - estimate) in [10^16, 2 * 10^17): its
+// integer part, whether its fraction is a half or more, and the estimate,
+// floor(log10 |x|) or one less. The 17 significant digits of |x|, half up on
+// the exact value, are integer + up when z < 10^17, else (integer + 5) / 10
+// with one decimal exponent more; 10^17 when 9.99...95 rounds up.
+struct Scaled {
+  std::uint64_t integer;
+  std::uint64_t up;
+  int estimate;
 };
 
-// The 17 significant digits of |x| = significand * 2^binary_exponent
-// (2^52 <= significand < 2^53), rounded half up on the exact value, with its
-// decimal exponent floor(log10 |x|). With t = 16 - estimate, z = |x| * 10^t
-// lies in [10^16, 2 * 10^17); the 17 digits are z rounded half up when
-// z < 10^17, else z / 10 rounded half up.
+// z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53).
 //
 // The product with the power's 128 bits gives z_c = z - error exactly, with
 // 0 <= error < 2^59 * 2^-128 = 2^-69, and error = 0 for 0 <= t <= 55. The
@@ -199,7 +198,7 @@ struct Decimal17 {
 //   NumberText.NoValueNearARoundingBoundary finds the nearest over all
 //   significands for every exponent (2^-65.4, at 2^665 * significand).
 // An exact tie therefore only occurs with an exact power, and rounds up.
-Decimal17 seventeen_digits(std::uint64_t significand, int binary_exponent) {
+Scaled scale(std::uint64_t significand, int binary_exponent) {
   const int estimate = decimal_estimate(binary_exponent);
   const PowerOfTen& power = power_of_ten(binary_exponent);
   const std::uint64_t shifted = significand << (power.shift + binary_exponent);
@@ -208,8 +207,7 @@ Decimal17 seventeen_digits(std::uint64_t significand, int binary_exponent) {
   const Product lower = multiply(shifted, power.low);
   const std::uint64_t fraction = upper.low + lower.high;
   const std::uint64_t integer = upper.high + (fraction < upper.low ? 1 : 0);
-  if (integer < kTen17) return {integer + (fraction >> 63), estimate};
-  return {(integer + 5) / 10, estimate + 1};
+  return {integer, fraction >> 63, estimate};
 }
 
 // The exponent parts "E-324" to "E+308", each in a word, 'E' in its lowest byte.
@@ -233,16 +231,22 @@ char* write_exponent(int exponent, char* p) {
   return p + 5;
 }
 
-// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value,
-// rounded half up once more on the digit after the last kept one of its
-// 17-digit form (a double rounding, as the result file has it).
-inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision, char* out) {
+// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value:
+// its 17 digits rounded half up once more on the digit after the last kept
+// one (a double rounding, as the result file has it).
+inline std::size_t write_finite(bool negative, Scaled z, int precision, char* out) {
+  // The two roundings in one division: with h half the dropped part's unit
+  // q, floor((integer + up + h) / q) below 10^17, and above it
+  // floor((floor((integer + 5) / 10) + h) / q) = floor((integer + 5 + 10 h) / (10 q)).
   const int dropped = kSignificantDigits - 1 - precision;
+  const std::uint64_t unit = kPowersOfTenExact[dropped];
   const std::uint64_t half = dropped > 0 ? 5 * kPowersOfTenExact[dropped - 1] : 0;
-  std::uint64_t kept = (decimal.digits + half) / kPowersOfTenExact[dropped];
+  const bool over = z.integer >= kTen17;
+  std::uint64_t kept = over ? (z.integer + 5 + 10 * half) / (10 * unit) : (z.integer + z.up + half) / unit;
+  int exponent = z.estimate + (over ? 1 : 0);
   if (kept == kPowersOfTenExact[precision + 1]) {  // 9.99...95 carried into a new digit
     kept = kPowersOfTenExact[precision];
-    ++decimal.exponent;
+    ++exponent;
   }
   // d0 '.' d1 d2 ...: the digits go one place to the right of their final
   // place in words of eight, then d0 moves left over the point's place.
@@ -266,7 +270,7 @@ inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision,
   }
   p[0] = static_cast<char>(first & 0xFF);
   p[1] = '.';
-  p = write_exponent(decimal.exponent, p + 2 + precision);
+  p = write_exponent(exponent, p + 2 + precision);
   return static_cast<std::size_t>(p - out);
 }
 
@@ -347,9 +351,8 @@ inline std::size_t format_binary64(std::uint64_t bits, int precision, char* out)
   } else {
     significand |= Binary64::kHiddenBit;
   }
-  const Decimal17 decimal = seventeen_digits(significand, binary_exponent);
   // 4. The second rounding, to the field's precision, and 5. the text.
-  return write_finite(negative, decimal, precision, out);
+  return write_finite(negative, scale(significand, binary_exponent), precision, out);
 }
 
 }  // namespace
@@ -377,8 +380,8 @@ std::size_t format_single(std::uint32_t bits, char* out) {
   } else {
     fraction |= Binary32::kHiddenBit;
   }
-  const Decimal17 decimal = seventeen_digits(std::uint64_t{fraction} << kWiden, binary_exponent);
-  return write_finite((bits & Binary32::kSignMask) != 0, decimal, 7, out);
+  return write_finite((bits & Binary32::kSignMask) != 0, scale(std::uint64_t{fraction} << kWiden, binary_exponent), 7,
+                      out);
 }
 
 }  // namespace number_text
