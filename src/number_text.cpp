@@ -149,13 +149,16 @@ inline void store_eight(std::uint64_t characters, char* out) {
 
 // The eight decimal digits of n < 10^8 as characters, the first in the
 // lowest byte: split in halves, quarters and digits within one word, each
-// division by a multiplication exact over its lane's range.
+// division by a multiplication exact over its lane's range. Each step puts
+// the quotient q in the low part of a lane and the remainder x - d q above
+// it: q + ((x - d q) << s) = (x << s) + q * (1 - (d << s)).
 constexpr std::uint64_t eight_digits(std::uint32_t n) {
-  std::uint64_t lanes = n / 10000 | std::uint64_t{n % 10000} << 32;  // 2 lanes < 10^4
-  std::uint64_t high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // x / 100
-  lanes = high | (lanes - high * 100) << 16;                          // 4 lanes < 100
-  high = (lanes * 103 >> 10) & 0x000F000F000F000F;                    // x / 10
-  lanes = high | (lanes - high * 10) << 8;                            // 8 lanes < 10
+  const std::uint64_t halves = n / 10000;
+  std::uint64_t lanes = (std::uint64_t{n} << 32) + halves * (1 - (std::uint64_t{10000} << 32));  // 2 lanes < 10^4
+  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007F;
+  lanes = (lanes << 16) + hundreds * (1 - (std::uint64_t{100} << 16));  // 4 lanes < 100
+  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000F;
+  lanes = (lanes << 8) + tens * (1 - (std::uint64_t{10} << 8));  // 8 lanes < 10
   return lanes + 0x3030303030303030;
 }
 static_assert(eight_digits(12345678) == 0x3837363534333231 && eight_digits(99999999) == 0x3939393939393939);
