@@ -327,8 +327,9 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
 
 namespace {
 
-// format_scientific, with the precision a constant where it is inlined.
-inline std::size_t format_binary64(std::uint64_t bits, int precision, char* out) {
+}  // namespace
+
+std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   const bool negative = (bits & Binary64::kSignMask) != 0;
   const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
   const std::uint64_t fraction = bits & Binary64::kFractionMask;
@@ -358,33 +359,28 @@ inline std::size_t format_binary64(std::uint64_t bits, int precision, char* out)
   return write_finite(negative, scale(significand, binary_exponent), precision, out);
 }
 
-}  // namespace
+// The two forms of float fields get copies of their own for normal values,
+// dividing by constants; subnormals, zero and the special kinds, rare in a
+// result file, take format_scientific.
 
-std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
-  return format_binary64(bits, precision, out);
+std::size_t format_double(std::uint64_t bits, char* out) {
+  const int exponent = Binary64::exponent(bits);
+  if (static_cast<unsigned>(exponent - 1) >= Binary64::kMaxExponent - 1) return format_scientific(bits, 15, out);
+  const std::uint64_t significand = (bits & Binary64::kFractionMask) | Binary64::kHiddenBit;
+  const Scaled z = scale(significand, exponent - Binary64::kBias - Binary64::kFractionWidth);
+  return write_finite((bits & Binary64::kSignMask) != 0, z, 15, out);
 }
-
-std::size_t format_double(std::uint64_t bits, char* out) { return format_binary64(bits, 15, out); }
 
 std::size_t format_single(std::uint32_t bits, char* out) {
   const int exponent = Binary32::exponent(bits);
-  std::uint32_t fraction = bits & Binary32::kFractionMask;
-  // The special kinds and zero take the binary64 road.
-  if (exponent == Binary32::kMaxExponent || (bits & ~Binary32::kSignMask) == 0) {
+  if (static_cast<unsigned>(exponent - 1) >= Binary32::kMaxExponent - 1) {
     return format_scientific(widen_binary32(bits), 7, out);
   }
   // 1. Widen straight to the 17-digit step's significand and exponent.
   constexpr int kWiden = Binary64::kFractionWidth - Binary32::kFractionWidth;
-  int binary_exponent = exponent - Binary32::kBias - Binary32::kFractionWidth - kWiden;
-  if (exponent == 0) {  // subnormal: bring the top bit to the hidden place
-    const int shift = std::countl_zero(fraction) - (31 - Binary32::kFractionWidth);
-    fraction <<= shift;
-    binary_exponent += 1 - shift;
-  } else {
-    fraction |= Binary32::kHiddenBit;
-  }
-  return write_finite((bits & Binary32::kSignMask) != 0, scale(std::uint64_t{fraction} << kWiden, binary_exponent), 7,
-                      out);
+  const std::uint64_t significand = std::uint64_t{(bits & Binary32::kFractionMask) | Binary32::kHiddenBit} << kWiden;
+  const Scaled z = scale(significand, exponent - Binary32::kBias - Binary32::kFractionWidth - kWiden);
+  return write_finite((bits & Binary32::kSignMask) != 0, z, 7, out);
 }
 
 }  // namespace number_text
