@@ -325,10 +325,6 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
          std::uint64_t{fraction} << kFractionShift;
 }
 
-namespace {
-
-}  // namespace
-
 std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   const bool negative = (bits & Binary64::kSignMask) != 0;
   const std::uint64_t magnitude = bits & ~Binary64::kSignMask;

@@ -16,11 +16,13 @@
 
 namespace {
 
-// Precision 7: "%.7E" of the binary32 `bits`, widened; else "%.<precision>E" of the binary64 `bits`.
+// Precision 7: "%.7E" of the binary32 `bits`, widened; else "%.<precision>E" of the binary64 `bits`. The two
+// forms of float fields have their own functions.
 std::string text(std::uint64_t bits, int precision) {
   char text[number_text::kMaxLength];
-  return {text, precision == 7 ? number_text::format_single(static_cast<std::uint32_t>(bits), text)
-                               : number_text::format_scientific(bits, precision, text)};
+  if (precision == 7) return {text, number_text::format_single(static_cast<std::uint32_t>(bits), text)};
+  if (precision == 15) return {text, number_text::format_double(bits, text)};
+  return {text, number_text::format_scientific(bits, precision, text)};
 }
 
 TEST(NumberText, Rows) {
