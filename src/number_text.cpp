@@ -1,5 +1,6 @@
 #include "number_text.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -49,12 +50,13 @@ inline Product multiply(std::uint64_t a, std::uint64_t b) {
 }
 
 constexpr int kSignificantDigits = 17;
-constexpr std::uint64_t kTen17 = 100'000'000'000'000'000;
 
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
 // cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128 - e)
 // for every binary exponent e that t serves, with 0 <= delta < 1, delta = 0
-// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below).
+// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below). With each, the
+// bits of the smallest binary64 >= 10^(17 - t): |x| reaches the next decade
+// when its bits do.
 struct PowerOfTen {
   std::uint64_t high;
   std::uint64_t low;
@@ -68,7 +70,12 @@ constexpr int kMaxBinaryExponent = 1023 - 52;
 // floor(log10 2^(e + 52)), exact over the whole binary64 range; floor(log10 |x|) is it or one more.
 constexpr int decimal_estimate(int binary_exponent) { return ((binary_exponent + 52) * 78913) >> 18; }
 
-constexpr auto kPowersOfTen = [] {
+struct DecimalScales {
+  std::array<PowerOfTen, kMaxScale - kMinScale + 1> powers;
+  std::array<std::uint64_t, kMaxScale - kMinScale + 1> next_decade;
+};
+
+constexpr DecimalScales kScales = [] {
   // Exact big numbers, 32-bit limbs, least significant first.
   constexpr int kLimbs = 36;
   constexpr int kReciprocalShift = 32 * (kLimbs - 1);  // 2^1120 / 10^292 still has 150 bits
@@ -85,11 +92,28 @@ constexpr auto kPowersOfTen = [] {
     }
     return power;
   };
-  std::array<PowerOfTen, kMaxScale - kMinScale + 1> table{};
+  // The bits of the smallest binary64 >= n * 2^scale, or > it when n is cut.
+  const auto smallest_double_at_least = [](const Big& n, int scale, bool cut) -> std::uint64_t {
+    int top = kLimbs - 1;
+    while (n[top] == 0) --top;
+    const int width = top * 32 + std::bit_width(n[top]);
+    const int exponent = width - 1 + scale;
+    if (exponent > 1023) return Binary64::kExponentMask;  // infinity, above every finite value
+    const int lowest = exponent >= -1022 ? width - 53 : -1074 - scale;  // 53 bits, or down to 2^-1074
+    std::uint64_t kept = 0;
+    for (int i = width - 1; i >= lowest; --i) kept = kept << 1 | (i < 0 ? 0 : (n[i / 32] >> (i % 32)) & 1);
+    bool rest = cut;
+    for (int i = std::min(lowest, width) - 1; i >= 0; --i) rest = rest || ((n[i / 32] >> (i % 32)) & 1) != 0;
+    kept += rest ? 1 : 0;
+    if (exponent < -1022) return kept;  // subnormal
+    return (static_cast<std::uint64_t>(exponent + 1023) << 52) + (kept - Binary64::kHiddenBit);  // 2^53 carries
+  };
+  DecimalScales scales{};
   Big power{};  // 10^t, exact
   power[0] = 1;
   for (int t = 0; t <= kMaxScale; ++t) {
-    table[t - kMinScale] = top_128_bits(power, 0);
+    scales.powers[t - kMinScale] = top_128_bits(power, 0);
+    if (17 - t >= kMinScale) scales.next_decade[17 - t - kMinScale] = smallest_double_at_least(power, 0, false);
     std::uint64_t carry = 0;
     for (auto& limb : power) {
       carry += std::uint64_t{limb} * 10;
@@ -99,28 +123,39 @@ constexpr auto kPowersOfTen = [] {
   }
   Big reciprocal{};  // floor(2^1120 / 10^-t); its top bits are those of 10^t
   reciprocal[kLimbs - 1] = 1;
-  for (int t = -1; t >= kMinScale; --t) {
+  for (int t = -1; 17 - t <= kMaxScale; --t) {
     std::uint64_t remainder = 0;
     for (int i = kLimbs - 1; i >= 0; --i) {
       const std::uint64_t current = remainder << 32 | reciprocal[i];
       reciprocal[i] = static_cast<std::uint32_t>(current / 10);
       remainder = current % 10;
     }
-    table[t - kMinScale] = top_128_bits(reciprocal, -kReciprocalShift);
+    if (t >= kMinScale) scales.powers[t - kMinScale] = top_128_bits(reciprocal, -kReciprocalShift);
+    scales.next_decade[17 - t - kMinScale] = smallest_double_at_least(reciprocal, -kReciprocalShift, true);
   }
-  return table;
+  return scales;
 }();
 
-constexpr const PowerOfTen& power_of_ten(int binary_exponent) {
-  return kPowersOfTen[kSignificantDigits - 1 - decimal_estimate(binary_exponent) - kMinScale];
+// The scale's place in the tables for |x| = significand * 2^binary_exponent
+// with bits `magnitude`: t = 16 - floor(log10 |x|), one less than the
+// estimate's when |x| reaches the next decade.
+constexpr std::size_t scale_index(int binary_exponent, std::uint64_t magnitude) {
+  const auto index = static_cast<std::size_t>(kSignificantDigits - 1 - decimal_estimate(binary_exponent) - kMinScale);
+  return index - (magnitude >= kScales.next_decade[index] ? 1 : 0);
 }
 
 // The significand, shifted left by 1 to 6 bits, times the power puts z's
-// integer part in the top 64 bits of the 192-bit product for every exponent.
+// integer part in the top 64 bits of the 192-bit product for every exponent
+// and both scales its binade may take.
 static_assert([] {
   for (int e = kMinBinaryExponent; e <= kMaxBinaryExponent; ++e) {
-    const int shift = power_of_ten(e).shift + e;
-    if (shift < 1 || shift > 6) return false;
+    const auto bits = [](int exponent) {  // of 2^(exponent + 52), the binade's smallest value
+      return exponent >= -1074 ? static_cast<std::uint64_t>(exponent + 1075) << 52 : std::uint64_t{1} << (exponent + 1126);
+    };
+    for (const std::uint64_t magnitude : {bits(e), bits(e + 1) - 1}) {
+      const int shift = kScales.powers[scale_index(e, magnitude)].shift + e;
+      if (shift < 1 || shift > 6) return false;
+    }
   }
   return true;
 }());
@@ -172,45 +207,45 @@ inline void write_digits(std::uint64_t n, int count, char* out) {
   std::memcpy(out, digits + 24 - count, static_cast<std::size_t>(count));
 }
 
-// |x| scaled to z = |x| * 10^(16 - estimate) in [10^16, 2 * 10^17): its
-// integer part, whether its fraction is a half or more, and the estimate,
-// floor(log10 |x|) or one less. The 17 significant digits of |x|, half up on
-// the exact value, are integer + up when z < 10^17, else (integer + 5) / 10
-// with one decimal exponent more; 10^17 when 9.99...95 rounds up.
+// |x| scaled to z = |x| * 10^(16 - exponent) in [10^16, 10^17), exponent =
+// floor(log10 |x|): z's integer part and whether its fraction is a half or
+// more. The 17 significant digits of |x|, half up on the exact value, are
+// integer + up; 10^17 when 9.99...95 rounds up.
 struct Scaled {
   std::uint64_t integer;
   std::uint64_t up;
-  int estimate;
+  int exponent;
 };
 
-// z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53).
+// z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53)
+// with bits `magnitude`.
 //
 // The product with the power's 128 bits gives z_c = z - error exactly, with
 // 0 <= error < 2^59 * 2^-128 = 2^-69, and error = 0 for 0 <= t <= 55. The
-// roundings change only where z crosses a half (z < 10^17) or an integer
-// (z / 10): rounding z_c gives the digits of z unless such a boundary lies
-// in (z_c, z]. No boundary ever does:
-// - at an inexact power (t < 0 or t > 55), 2z is never an integer: t > 55
+// rounding changes only where z crosses a half: rounding z_c gives the
+// digits of z unless a half lies in (z_c, z]. None ever does:
+// - at an inexact power (t < 0 or t > 55), 2z is never an odd integer: t > 55
 //   leaves at least 2^54 in the denominator of 2z; for t < 0, an integer
-//   2z = n needs 5^-t to divide the significand, and then n is the
-//   significand's odd part times a power of two: odd only when below 2^53,
-//   less than z; so neither a tie (n odd) nor z ending in 5 (odd z >= 10^17)
-//   occurs, and an integer z ending otherwise rounds alike from just below;
+//   2z = n needs 5^-t to divide the significand, and n is then the
+//   significand's odd part times a power of two, odd only when below 2^53,
+//   less than z;
 // - and where 2z is not an integer, it lies more than 2^-68 (twice the
 //   error) from every integer: the unit test
 //   NumberText.NoValueNearARoundingBoundary finds the nearest over all
-//   significands for every exponent (2^-65.4, at 2^665 * significand).
+//   significands for every exponent and scale (2^-65.4, at 2^665 * significand).
 // An exact tie therefore only occurs with an exact power, and rounds up.
-Scaled scale(std::uint64_t significand, int binary_exponent) {
-  const int estimate = decimal_estimate(binary_exponent);
-  const PowerOfTen& power = power_of_ten(binary_exponent);
+Scaled scale(std::uint64_t significand, int binary_exponent, std::uint64_t magnitude) {
+  // The decade is chosen by the table index, without a branch: |x| reaches
+  // the next one unpredictably.
+  const std::size_t index = scale_index(binary_exponent, magnitude);
+  const PowerOfTen& power = kScales.powers[index];
   const std::uint64_t shifted = significand << (power.shift + binary_exponent);
   // z_c * 2^128 = shifted * (high:low): integer part in the top word, the fraction's top bits below it.
   const Product upper = multiply(shifted, power.high);
   const Product lower = multiply(shifted, power.low);
   const std::uint64_t fraction = upper.low + lower.high;
   const std::uint64_t integer = upper.high + (fraction < upper.low ? 1 : 0);
-  return {integer, fraction >> 63, estimate};
+  return {integer, fraction >> 63, kSignificantDigits - 1 - kMinScale - static_cast<int>(index)};
 }
 
 // The exponent parts "E-324" to "E+308", each in a word, 'E' in its lowest byte.
@@ -238,15 +273,11 @@ char* write_exponent(int exponent, char* p) {
 // its 17 digits rounded half up once more on the digit after the last kept
 // one (a double rounding, as the result file has it).
 inline std::size_t write_finite(bool negative, Scaled z, int precision, char* out) {
-  // The two roundings in one division: with h half the dropped part's unit
-  // q, floor((integer + up + h) / q) below 10^17, and above it
-  // floor((floor((integer + 5) / 10) + h) / q) = floor((integer + 5 + 10 h) / (10 q)).
+  // The two roundings in one division, with h half the dropped part's unit q.
   const int dropped = kSignificantDigits - 1 - precision;
-  const std::uint64_t unit = kPowersOfTenExact[dropped];
   const std::uint64_t half = dropped > 0 ? 5 * kPowersOfTenExact[dropped - 1] : 0;
-  const bool over = z.integer >= kTen17;
-  std::uint64_t kept = over ? (z.integer + 5 + 10 * half) / (10 * unit) : (z.integer + z.up + half) / unit;
-  int exponent = z.estimate + (over ? 1 : 0);
+  std::uint64_t kept = (z.integer + z.up + half) / kPowersOfTenExact[dropped];
+  int exponent = z.exponent;
   if (kept == kPowersOfTenExact[precision + 1]) {  // 9.99...95 carried into a new digit
     kept = kPowersOfTenExact[precision];
     ++exponent;
@@ -352,7 +383,7 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
     significand |= Binary64::kHiddenBit;
   }
   // 4. The second rounding, to the field's precision, and 5. the text.
-  return write_finite(negative, scale(significand, binary_exponent), precision, out);
+  return write_finite(negative, scale(significand, binary_exponent, magnitude), precision, out);
 }
 
 // The two forms of float fields get copies of their own for normal values,
@@ -363,7 +394,7 @@ std::size_t format_double(std::uint64_t bits, char* out) {
   const int exponent = Binary64::exponent(bits);
   if (static_cast<unsigned>(exponent - 1) >= Binary64::kMaxExponent - 1) return format_scientific(bits, 15, out);
   const std::uint64_t significand = (bits & Binary64::kFractionMask) | Binary64::kHiddenBit;
-  const Scaled z = scale(significand, exponent - Binary64::kBias - Binary64::kFractionWidth);
+  const Scaled z = scale(significand, exponent - Binary64::kBias - Binary64::kFractionWidth, bits & ~Binary64::kSignMask);
   return write_finite((bits & Binary64::kSignMask) != 0, z, 15, out);
 }
 
@@ -375,7 +406,9 @@ std::size_t format_single(std::uint32_t bits, char* out) {
   // 1. Widen straight to the 17-digit step's significand and exponent.
   constexpr int kWiden = Binary64::kFractionWidth - Binary32::kFractionWidth;
   const std::uint64_t significand = std::uint64_t{(bits & Binary32::kFractionMask) | Binary32::kHiddenBit} << kWiden;
-  const Scaled z = scale(significand, exponent - Binary32::kBias - Binary32::kFractionWidth - kWiden);
+  constexpr std::uint64_t kRebias = std::uint64_t{Binary64::kBias - Binary32::kBias} << Binary64::kFractionWidth;
+  const std::uint64_t magnitude = (std::uint64_t{bits & ~Binary32::kSignMask} << kWiden) + kRebias;
+  const Scaled z = scale(significand, exponent - Binary32::kBias - Binary32::kFractionWidth - kWiden, magnitude);
   return write_finite((bits & Binary32::kSignMask) != 0, z, 7, out);
 }
 
