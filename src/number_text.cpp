@@ -54,9 +54,7 @@ constexpr int kSignificantDigits = 17;
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
 // cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128 - e)
 // for every binary exponent e that t serves, with 0 <= delta < 1, delta = 0
-// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below). With each, the
-// bits of the smallest binary64 >= 10^(17 - t): |x| reaches the next decade
-// when its bits do.
+// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below).
 struct PowerOfTen {
   std::uint64_t high;
   std::uint64_t low;
@@ -70,6 +68,8 @@ constexpr int kMaxBinaryExponent = 1023 - 52;
 // floor(log10 2^(e + 52)), exact over the whole binary64 range; floor(log10 |x|) is it or one more.
 constexpr int decimal_estimate(int binary_exponent) { return ((binary_exponent + 52) * 78913) >> 18; }
 
+// For each scale t: 10^t, and the bits of the smallest binary64 >= 10^(17 - t),
+// which |x| reaches when floor(log10 |x|) is one more than t's estimate.
 struct DecimalScales {
   std::array<PowerOfTen, kMaxScale - kMinScale + 1> powers;
   std::array<std::uint64_t, kMaxScale - kMinScale + 1> next_decade;
@@ -78,7 +78,8 @@ struct DecimalScales {
 constexpr DecimalScales kScales = [] {
   // Exact big numbers, 32-bit limbs, least significant first.
   constexpr int kLimbs = 36;
-  constexpr int kReciprocalShift = 32 * (kLimbs - 1);  // 2^1120 / 10^292 still has 150 bits
+  // 2^1120 / 10^292 still has 150 bits, and 2^1120 / 10^323 all down to 2^-1074.
+  constexpr int kReciprocalShift = 32 * (kLimbs - 1);
   using Big = std::array<std::uint32_t, kLimbs>;
   const auto top_128_bits = [](const Big& n, int scale) {
     int top = kLimbs - 1;
@@ -226,9 +227,8 @@ struct Scaled {
 // digits of z unless a half lies in (z_c, z]. None ever does:
 // - at an inexact power (t < 0 or t > 55), 2z is never an odd integer: t > 55
 //   leaves at least 2^54 in the denominator of 2z; for t < 0, an integer
-//   2z = n needs 5^-t to divide the significand, and n is then the
-//   significand's odd part times a power of two, odd only when below 2^53,
-//   less than z;
+//   2z = n needs 5^-t to divide the significand, and n is then the quotient
+//   times a power of two: odd only as the quotient itself, below 2^53 < 2z;
 // - and where 2z is not an integer, it lies more than 2^-68 (twice the
 //   error) from every integer: the unit test
 //   NumberText.NoValueNearARoundingBoundary finds the nearest over all
