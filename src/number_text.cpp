@@ -147,15 +147,17 @@ constexpr std::size_t scale_index(int binary_exponent, std::uint64_t magnitude) 
 
 // The significand, shifted left by 1 to 6 bits, times the power puts z's
 // integer part in the top 64 bits of the 192-bit product for every exponent
-// and both scales its binade may take.
+// and both scales its binade may take; and e + 1 + t >= 1 where t < 0.
 static_assert([] {
   for (int e = kMinBinaryExponent; e <= kMaxBinaryExponent; ++e) {
     const auto bits = [](int exponent) {  // of 2^(exponent + 52), the binade's smallest value
       return exponent >= -1074 ? static_cast<std::uint64_t>(exponent + 1075) << 52 : std::uint64_t{1} << (exponent + 1126);
     };
     for (const std::uint64_t magnitude : {bits(e), bits(e + 1) - 1}) {
-      const int shift = kScales.powers[scale_index(e, magnitude)].shift + e;
-      if (shift < 1 || shift > 6) return false;
+      const std::size_t index = scale_index(e, magnitude);
+      const int shift = kScales.powers[index].shift + e;
+      const int t = static_cast<int>(index) + kMinScale;
+      if (shift < 1 || shift > 6 || (t < 0 && e + 1 + t < 1)) return false;
     }
   }
   return true;
@@ -226,9 +228,9 @@ struct Scaled {
 // rounding changes only where z crosses a half: rounding z_c gives the
 // digits of z unless a half lies in (z_c, z]. None ever does:
 // - at an inexact power (t < 0 or t > 55), 2z is never an odd integer: t > 55
-//   leaves at least 2^54 in the denominator of 2z; for t < 0, an integer
-//   2z = n needs 5^-t to divide the significand, and n is then the quotient
-//   times a power of two: odd only as the quotient itself, below 2^53 < 2z;
+//   leaves at least 2^54 in the denominator of 2z; for t < 0,
+//   2z = significand / 5^-t * 2^(e + 1 + t) with e + 1 + t >= 1 (checked
+//   below), even when it is an integer;
 // - and where 2z is not an integer, it lies more than 2^-68 (twice the
 //   error) from every integer: the unit test
 //   NumberText.NoValueNearARoundingBoundary finds the nearest over all
