@@ -1,10 +1,10 @@
 #include "number_text.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 namespace number_text {
@@ -18,10 +18,6 @@ std::size_t format_signed(std::int32_t value, char* out) {
 }
 
 namespace {
-
-// The one platform assumption: double is IEEE 754 binary64, so a float
-// field's 64 bits can be handed to std::to_chars as they are.
-static_assert(std::numeric_limits<double>::is_iec559 && sizeof(double) == 8);
 
 // The fields of a float field's bit pattern.
 template <typename Word, int kFractionBits, int kExponentBits>
@@ -42,31 +38,54 @@ struct Fields {
 using Binary32 = Fields<std::uint32_t, 23, 8>;
 using Binary64 = Fields<std::uint64_t, 52, 11>;
 
-using Uint128 = unsigned __int128;
+// The one place that multiplies 64 by 64 bits into 128: GCC and Clang have a
+// 128-bit integer; another compiler needs its own two lines here.
+struct Product {
+  std::uint64_t high;
+  std::uint64_t low;
+};
+inline Product multiply(std::uint64_t a, std::uint64_t b) {
+  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
+}
+
 constexpr int kSignificantDigits = 17;
-constexpr std::uint64_t kTen17 = 100'000'000'000'000'000;
 
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
-// cut to its top 128 bits: 10^t = (high:low + delta) * 2^binary_exponent,
-// 0 <= delta < 1, and delta = 0 for 0 <= t <= 55.
+// cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128 - e)
+// for every binary exponent e that t serves, with 0 <= delta < 1, delta = 0
+// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below).
 struct PowerOfTen {
   std::uint64_t high;
   std::uint64_t low;
-  int binary_exponent;
+  int shift;
 };
 constexpr int kMinScale = -292;  // |x| near the largest binary64
 constexpr int kMaxScale = 340;   // |x| near the smallest subnormal
+constexpr int kMinBinaryExponent = -1074 - 52;  // |x| = significand * 2^e, 2^52 <= significand < 2^53
+constexpr int kMaxBinaryExponent = 1023 - 52;
 
-constexpr auto kPowersOfTen = [] {
+// floor(log10 2^(e + 52)), exact over the whole binary64 range; floor(log10 |x|) is it or one more.
+constexpr int decimal_estimate(int binary_exponent) { return ((binary_exponent + 52) * 78913) >> 18; }
+
+// For each scale t: 10^t, and the bits of the smallest binary64 >= 10^(17 - t),
+// which |x| reaches when floor(log10 |x|) is one more than t's estimate.
+struct DecimalScales {
+  std::array<PowerOfTen, kMaxScale - kMinScale + 1> powers;
+  std::array<std::uint64_t, kMaxScale - kMinScale + 1> next_decade;
+};
+
+constexpr DecimalScales kScales = [] {
   // Exact big numbers, 32-bit limbs, least significant first.
   constexpr int kLimbs = 36;
-  constexpr int kReciprocalShift = 32 * (kLimbs - 1);  // 2^1120 / 10^292 still has 150 bits
+  // 2^1120 / 10^292 still has 150 bits, and 2^1120 / 10^323 all down to 2^-1074.
+  constexpr int kReciprocalShift = 32 * (kLimbs - 1);
   using Big = std::array<std::uint32_t, kLimbs>;
   const auto top_128_bits = [](const Big& n, int scale) {
     int top = kLimbs - 1;
     while (n[top] == 0) --top;
     const int width = top * 32 + std::bit_width(n[top]);
-    PowerOfTen power{0, 0, width - 128 + scale};
+    PowerOfTen power{0, 0, width + scale};  // 10^t = (high:low + delta) * 2^(width + scale - 128)
     for (int i = width - 1; i >= width - 128; --i) {
       const std::uint64_t bit = i < 0 ? 0 : (n[i / 32] >> (i % 32)) & 1;
       power.high = power.high << 1 | power.low >> 63;
@@ -74,11 +93,28 @@ constexpr auto kPowersOfTen = [] {
     }
     return power;
   };
-  std::array<PowerOfTen, kMaxScale - kMinScale + 1> table{};
+  // The bits of the smallest binary64 >= n * 2^scale, or > it when n is cut.
+  const auto smallest_double_at_least = [](const Big& n, int scale, bool cut) -> std::uint64_t {
+    int top = kLimbs - 1;
+    while (n[top] == 0) --top;
+    const int width = top * 32 + std::bit_width(n[top]);
+    const int exponent = width - 1 + scale;
+    if (exponent > 1023) return Binary64::kExponentMask;  // infinity, above every finite value
+    const int lowest = exponent >= -1022 ? width - 53 : -1074 - scale;  // 53 bits, or down to 2^-1074
+    std::uint64_t kept = 0;
+    for (int i = width - 1; i >= lowest; --i) kept = kept << 1 | (i < 0 ? 0 : (n[i / 32] >> (i % 32)) & 1);
+    bool rest = cut;
+    for (int i = std::min(lowest, width) - 1; i >= 0; --i) rest = rest || ((n[i / 32] >> (i % 32)) & 1) != 0;
+    kept += rest ? 1 : 0;
+    if (exponent < -1022) return kept;  // subnormal
+    return (static_cast<std::uint64_t>(exponent + 1023) << 52) + (kept - Binary64::kHiddenBit);  // 2^53 carries
+  };
+  DecimalScales scales{};
   Big power{};  // 10^t, exact
   power[0] = 1;
   for (int t = 0; t <= kMaxScale; ++t) {
-    table[t - kMinScale] = top_128_bits(power, 0);
+    scales.powers[t - kMinScale] = top_128_bits(power, 0);
+    if (17 - t >= kMinScale) scales.next_decade[17 - t - kMinScale] = smallest_double_at_least(power, 0, false);
     std::uint64_t carry = 0;
     for (auto& limb : power) {
       carry += std::uint64_t{limb} * 10;
@@ -88,27 +124,44 @@ constexpr auto kPowersOfTen = [] {
   }
   Big reciprocal{};  // floor(2^1120 / 10^-t); its top bits are those of 10^t
   reciprocal[kLimbs - 1] = 1;
-  for (int t = -1; t >= kMinScale; --t) {
+  for (int t = -1; 17 - t <= kMaxScale; --t) {
     std::uint64_t remainder = 0;
     for (int i = kLimbs - 1; i >= 0; --i) {
       const std::uint64_t current = remainder << 32 | reciprocal[i];
       reciprocal[i] = static_cast<std::uint32_t>(current / 10);
       remainder = current % 10;
     }
-    table[t - kMinScale] = top_128_bits(reciprocal, -kReciprocalShift);
+    if (t >= kMinScale) scales.powers[t - kMinScale] = top_128_bits(reciprocal, -kReciprocalShift);
+    scales.next_decade[17 - t - kMinScale] = smallest_double_at_least(reciprocal, -kReciprocalShift, true);
   }
-  return table;
+  return scales;
 }();
 
-// "00" to "99".
-constexpr auto kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+// The scale's place in the tables for |x| = significand * 2^binary_exponent
+// with bits `magnitude`: t = 16 - floor(log10 |x|), one less than the
+// estimate's when |x| reaches the next decade.
+constexpr std::size_t scale_index(int binary_exponent, std::uint64_t magnitude) {
+  const auto index = static_cast<std::size_t>(kSignificantDigits - 1 - decimal_estimate(binary_exponent) - kMinScale);
+  return index - (magnitude >= kScales.next_decade[index] ? 1 : 0);
+}
+
+// The significand, shifted left by 1 to 6 bits, times the power puts z's
+// integer part in the top 64 bits of the 192-bit product for every exponent
+// and both scales its binade may take; and e + 1 + t >= 1 where t < 0.
+static_assert([] {
+  for (int e = kMinBinaryExponent; e <= kMaxBinaryExponent; ++e) {
+    const auto bits = [](int exponent) {  // of 2^(exponent + 52), the binade's smallest value
+      return exponent >= -1074 ? static_cast<std::uint64_t>(exponent + 1075) << 52 : std::uint64_t{1} << (exponent + 1126);
+    };
+    for (const std::uint64_t magnitude : {bits(e), bits(e + 1) - 1}) {
+      const std::size_t index = scale_index(e, magnitude);
+      const int shift = kScales.powers[index].shift + e;
+      const int t = static_cast<int>(index) + kMinScale;
+      if (shift < 1 || shift > 6 || (t < 0 && e + 1 + t < 1)) return false;
+    }
   }
-  return pairs;
-}();
+  return true;
+}());
 
 // 10^0 to 10^17.
 constexpr auto kPowersOfTenExact = [] {
@@ -118,21 +171,32 @@ constexpr auto kPowersOfTenExact = [] {
   return powers;
 }();
 
+// The bytes of `word` in reverse order (std::byteswap is C++23).
+constexpr std::uint64_t byte_swap(std::uint64_t word) {
+  std::uint64_t swapped = 0;
+  for (int i = 0; i < 8; ++i) swapped = swapped << 8 | (word >> (8 * i) & 0xFF);
+  return swapped;
+}
+static_assert(byte_swap(0x0102030405060708) == 0x0807060504030201);
+
 // Stores eight characters held in a word, the first in its lowest byte.
 inline void store_eight(std::uint64_t characters, char* out) {
-  if constexpr (std::endian::native == std::endian::big) characters = __builtin_bswap64(characters);
+  if constexpr (std::endian::native == std::endian::big) characters = byte_swap(characters);
   std::memcpy(out, &characters, sizeof characters);
 }
 
 // The eight decimal digits of n < 10^8 as characters, the first in the
 // lowest byte: split in halves, quarters and digits within one word, each
-// division by a multiplication exact over its lane's range.
+// division by a multiplication exact over its lane's range. Each step puts
+// the quotient q in the low part of a lane and the remainder x - d q above
+// it: q + ((x - d q) << s) = (x << s) + q * (1 - (d << s)).
 constexpr std::uint64_t eight_digits(std::uint32_t n) {
-  std::uint64_t lanes = n / 10000 | std::uint64_t{n % 10000} << 32;  // 2 lanes < 10^4
-  std::uint64_t high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // x / 100
-  lanes = high | (lanes - high * 100) << 16;                          // 4 lanes < 100
-  high = (lanes * 103 >> 10) & 0x000F000F000F000F;                    // x / 10
-  lanes = high | (lanes - high * 10) << 8;                            // 8 lanes < 10
+  const std::uint64_t halves = n / 10000;
+  std::uint64_t lanes = (std::uint64_t{n} << 32) + halves * (1 - (std::uint64_t{10000} << 32));  // 2 lanes < 10^4
+  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007F;
+  lanes = (lanes << 16) + hundreds * (1 - (std::uint64_t{100} << 16));  // 4 lanes < 100
+  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000F;
+  lanes = (lanes << 8) + tens * (1 - (std::uint64_t{10} << 8));  // 8 lanes < 10
   return lanes + 0x3030303030303030;
 }
 static_assert(eight_digits(12345678) == 0x3837363534333231 && eight_digits(99999999) == 0x3939393939393939);
@@ -146,105 +210,103 @@ inline void write_digits(std::uint64_t n, int count, char* out) {
   std::memcpy(out, digits + 24 - count, static_cast<std::size_t>(count));
 }
 
-// 17 significant digits: |x| = digits * 10^(exponent - 16), 10^16 <= digits
-// <= 10^17. digits is 10^17 when 9.99...95 rounds up; the second rounding
-// carries it into the exponent.
-struct Decimal17 {
-  std::uint64_t digits;
+// |x| scaled to z = |x| * 10^(16 - exponent) in [10^16, 10^17), exponent =
+// floor(log10 |x|): z's integer part and whether its fraction is a half or
+// more. The 17 significant digits of |x|, half up on the exact value, are
+// integer + up; 10^17 when 9.99...95 rounds up.
+struct Scaled {
+  std::uint64_t integer;
+  std::uint64_t up;
   int exponent;
 };
 
-// The same 17 digits from the standard library: correctly rounded, which is
-// half up for every value that reaches it (it is never an exact tie).
-Decimal17 seventeen_digits_by_library(std::uint64_t magnitude) {
-  char text[32];  // d.dddddddddddddddde±dd[d]
-  const char* end = std::to_chars(text, text + sizeof text, std::bit_cast<double>(magnitude),
-                                  std::chars_format::scientific, kSignificantDigits - 1)
-                        .ptr;
-  Decimal17 decimal{static_cast<std::uint64_t>(text[0] - '0'), 0};
-  for (int i = 1; i < kSignificantDigits; ++i) decimal.digits = decimal.digits * 10 + (text[i + 1] - '0');
-  const char* sign = text + kSignificantDigits + 2;
-  for (const char* p = sign + 1; p != end; ++p) decimal.exponent = decimal.exponent * 10 + (*p - '0');
-  if (*sign == '-') decimal.exponent = -decimal.exponent;
-  return decimal;
+// z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53)
+// with bits `magnitude`.
+//
+// The product with the power's 128 bits gives z_c = z - error exactly, with
+// 0 <= error < 2^59 * 2^-128 = 2^-69, and error = 0 for 0 <= t <= 55. The
+// rounding changes only where z crosses a half: rounding z_c gives the
+// digits of z unless a half lies in (z_c, z]. None ever does:
+// - at an inexact power (t < 0 or t > 55), 2z is never an odd integer: t > 55
+//   leaves at least 2^54 in the denominator of 2z; for t < 0,
+//   2z = significand / 5^-t * 2^(e + 1 + t) with e + 1 + t >= 1 (checked
+//   below), even when it is an integer;
+// - and where 2z is not an integer, it lies more than 2^-68 (twice the
+//   error) from every integer: the unit test
+//   NumberText.NoValueNearARoundingBoundary finds the nearest over all
+//   significands for every exponent and scale (2^-65.4, at 2^665 * significand).
+// An exact tie therefore only occurs with an exact power, and rounds up.
+Scaled scale(std::uint64_t significand, int binary_exponent, std::uint64_t magnitude) {
+  // The decade is chosen by the table index, without a branch: |x| reaches
+  // the next one unpredictably.
+  const std::size_t index = scale_index(binary_exponent, magnitude);
+  const PowerOfTen& power = kScales.powers[index];
+  const std::uint64_t shifted = significand << (power.shift + binary_exponent);
+  // z_c * 2^128 = shifted * (high:low): integer part in the top word, the fraction's top bits below it.
+  const Product upper = multiply(shifted, power.high);
+  const Product lower = multiply(shifted, power.low);
+  const std::uint64_t fraction = upper.low + lower.high;
+  const std::uint64_t integer = upper.high + (fraction < upper.low ? 1 : 0);
+  return {integer, fraction >> 63, kSignificantDigits - 1 - kMinScale - static_cast<int>(index)};
 }
 
-// The 17 significant digits of |x| = magnitude (finite, nonzero), rounded
-// half up on the exact value, with its decimal exponent floor(log10 |x|).
-// With t = 16 - estimate, z = |x| * 10^t lies in [10^16, 2 * 10^17) and one
-// 128-bit product gives it to within 2^-69; the 17 digits are z rounded half
-// up when z < 10^17, else z / 10 rounded half up. The cut 10^t is exact
-// wherever an exact 18-digit tie can occur (t <= 24), so ties round up, as
-// the number text wants. A z closer than the error to a rounding boundary (no
-// value seen in testing) is left to the library.
-Decimal17 seventeen_digits(std::uint64_t magnitude) {
-  std::uint64_t significand = magnitude & Binary64::kFractionMask;
-  int binary_exponent = Binary64::exponent(magnitude) - Binary64::kBias - Binary64::kFractionWidth;
-  if (Binary64::exponent(magnitude) == 0) {  // subnormal: bring the top bit to the hidden place
-    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
-    significand <<= shift;
-    binary_exponent += 1 - shift;
-  } else {
-    significand |= Binary64::kHiddenBit;
+// The exponent parts "E-324" to "E+308", each in a word, 'E' in its lowest byte.
+constexpr int kMinExponent = -324;
+constexpr int kMaxExponent = 308;
+constexpr auto kExponentTexts = [] {
+  std::array<std::uint64_t, kMaxExponent - kMinExponent + 1> texts{};
+  for (int exponent = kMinExponent; exponent <= kMaxExponent; ++exponent) {
+    const int size = exponent < 0 ? -exponent : exponent;
+    const char text[5] = {'E', exponent < 0 ? '-' : '+', static_cast<char>('0' + size / 100),
+                          static_cast<char>('0' + size / 10 % 10), static_cast<char>('0' + size % 10)};
+    for (int i = 4; i >= 0; --i) texts[exponent - kMinExponent] = texts[exponent - kMinExponent] << 8 | text[i];
   }
-  // floor(log10 2^top) (exact over the whole binary64 range); floor(log10 |x|) is it or one more.
-  const int estimate = ((binary_exponent + Binary64::kFractionWidth) * 78913) >> 18;
-  const PowerOfTen& power = kPowersOfTen[kSignificantDigits - 1 - estimate - kMinScale];
+  return texts;
+}();
 
-  const Uint128 low_product = Uint128{significand} * power.low;
-  const Uint128 upper = Uint128{significand} * power.high + (low_product >> 64);
-  const int fraction_bits = -(binary_exponent + power.binary_exponent);  // 122..127
-  const auto integer = static_cast<std::uint64_t>(upper >> (fraction_bits - 64));
-  const Uint128 fraction = (upper << 64 | static_cast<std::uint64_t>(low_product))
-                           << (128 - fraction_bits);  // frac(z) * 2^128
-  constexpr Uint128 kHalf = Uint128{1} << 127;
-  constexpr Uint128 kError = Uint128{1} << 61;  // > significand * delta * 2^(128 - fraction_bits)
-
-  std::uint64_t rounded = 0;
-  int exponent = estimate;
-  bool undecided = false;
-  if (integer < kTen17) {
-    undecided = fraction < kHalf && fraction >= kHalf - kError;
-    rounded = integer + (fraction >= kHalf ? 1 : 0);
-  } else {
-    // floor(z) may be one more, which matters only to a ...4 becoming ...5.
-    undecided = fraction >= -kError && integer % 10 == 4;
-    rounded = (integer + 5) / 10;
-    ++exponent;
-  }
-  if (undecided) return seventeen_digits_by_library(magnitude);
-  return {rounded, exponent};
-}
-
-// Writes the exponent part: E, a sign always, three digits always.
+// Writes the exponent part: E, a sign always, three digits always; may
+// store three bytes past it.
 char* write_exponent(int exponent, char* p) {
-  *p++ = 'E';
-  *p++ = exponent < 0 ? '-' : '+';
-  const int size = exponent < 0 ? -exponent : exponent;
-  *p++ = static_cast<char>('0' + size / 100);
-  std::memcpy(p, &kDigitPairs[2 * (size % 100)], 2);
-  return p + 2;
+  store_eight(kExponentTexts[exponent - kMinExponent], p);
+  return p + 5;
 }
 
-// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value,
-// rounded half up once more on the digit after the last kept one of its
-// 17-digit form (a double rounding, as the result file has it).
-inline std::size_t write_finite(bool negative, Decimal17 decimal, int precision, char* out) {
+// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value:
+// its 17 digits rounded half up once more on the digit after the last kept
+// one (a double rounding, as the result file has it).
+inline std::size_t write_finite(bool negative, Scaled z, int precision, char* out) {
+  // The two roundings in one division, with h half the dropped part's unit q.
   const int dropped = kSignificantDigits - 1 - precision;
   const std::uint64_t half = dropped > 0 ? 5 * kPowersOfTenExact[dropped - 1] : 0;
-  std::uint64_t kept = (decimal.digits + half) / kPowersOfTenExact[dropped];
+  std::uint64_t kept = (z.integer + z.up + half) / kPowersOfTenExact[dropped];
+  int exponent = z.exponent;
   if (kept == kPowersOfTenExact[precision + 1]) {  // 9.99...95 carried into a new digit
     kept = kPowersOfTenExact[precision];
-    ++decimal.exponent;
+    ++exponent;
   }
-  char digits[kSignificantDigits];
-  write_digits(kept, precision + 1, digits);
+  // d0 '.' d1 d2 ...: the digits go one place to the right of their final
+  // place in words of eight, then d0 moves left over the point's place.
   char* p = out;
-  if (negative) *p++ = '-';
-  *p++ = digits[0];
-  *p++ = '.';
-  std::memcpy(p, digits + 1, static_cast<std::size_t>(precision));
-  p = write_exponent(decimal.exponent, p + precision);
+  *p = '-';
+  p += negative ? 1 : 0;
+  std::uint64_t first = 0;  // d0 in the lowest byte
+  if (precision == 7) {
+    first = eight_digits(static_cast<std::uint32_t>(kept));
+    store_eight(first, p + 1);
+  } else if (precision == 15) {
+    const std::uint64_t high = kept / 100'000'000;
+    first = eight_digits(static_cast<std::uint32_t>(high));
+    store_eight(first, p + 1);
+    store_eight(eight_digits(static_cast<std::uint32_t>(kept - high * 100'000'000)), p + 9);
+  } else {
+    char digits[kSignificantDigits];
+    write_digits(kept, precision + 1, digits);
+    std::memcpy(p + 1, digits, static_cast<std::size_t>(precision) + 1);
+    first = static_cast<unsigned char>(digits[0]);
+  }
+  p[0] = static_cast<char>(first & 0xFF);
+  p[1] = '.';
+  p = write_exponent(exponent, p + 2 + precision);
   return static_cast<std::size_t>(p - out);
 }
 
@@ -313,14 +375,43 @@ std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
   if (magnitude == 0) return write_text(false, "0", precision, out);
 
   // 3. The 17 significant digits, half up on the exact value.
-  const Decimal17 decimal = seventeen_digits(magnitude);
-  // 4. The second rounding, to the field's precision, and 5. the text.
-  // The two forms of float fields get copies of their own, dividing by constants.
-  switch (precision) {
-    case 7: return write_finite(negative, decimal, 7, out);
-    case 15: return write_finite(negative, decimal, 15, out);
-    default: return write_finite(negative, decimal, precision, out);
+  std::uint64_t significand = fraction;
+  int binary_exponent = Binary64::exponent(bits) - Binary64::kBias - Binary64::kFractionWidth;
+  if (Binary64::exponent(bits) == 0) {  // subnormal: bring the top bit to the hidden place
+    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
+    significand <<= shift;
+    binary_exponent += 1 - shift;
+  } else {
+    significand |= Binary64::kHiddenBit;
   }
+  // 4. The second rounding, to the field's precision, and 5. the text.
+  return write_finite(negative, scale(significand, binary_exponent, magnitude), precision, out);
+}
+
+// The two forms of float fields get copies of their own for normal values,
+// dividing by constants; subnormals, zero and the special kinds, rare in a
+// result file, take format_scientific.
+
+std::size_t format_double(std::uint64_t bits, char* out) {
+  const int exponent = Binary64::exponent(bits);
+  if (static_cast<unsigned>(exponent - 1) >= Binary64::kMaxExponent - 1) return format_scientific(bits, 15, out);
+  const std::uint64_t significand = (bits & Binary64::kFractionMask) | Binary64::kHiddenBit;
+  const Scaled z = scale(significand, exponent - Binary64::kBias - Binary64::kFractionWidth, bits & ~Binary64::kSignMask);
+  return write_finite((bits & Binary64::kSignMask) != 0, z, 15, out);
+}
+
+std::size_t format_single(std::uint32_t bits, char* out) {
+  const int exponent = Binary32::exponent(bits);
+  if (static_cast<unsigned>(exponent - 1) >= Binary32::kMaxExponent - 1) {
+    return format_scientific(widen_binary32(bits), 7, out);
+  }
+  // 1. Widen straight to the 17-digit step's significand and exponent.
+  constexpr int kWiden = Binary64::kFractionWidth - Binary32::kFractionWidth;
+  const std::uint64_t significand = std::uint64_t{(bits & Binary32::kFractionMask) | Binary32::kHiddenBit} << kWiden;
+  constexpr std::uint64_t kRebias = std::uint64_t{Binary64::kBias - Binary32::kBias} << Binary64::kFractionWidth;
+  const std::uint64_t magnitude = (std::uint64_t{bits & ~Binary32::kSignMask} << kWiden) + kRebias;
+  const Scaled z = scale(significand, exponent - Binary32::kBias - Binary32::kFractionWidth - kWiden, magnitude);
+  return write_finite((bits & Binary32::kSignMask) != 0, z, 7, out);
 }
 
 }  // namespace number_text

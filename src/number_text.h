@@ -32,14 +32,11 @@ std::uint64_t widen_binary32(std::uint32_t bits);
 // values as 1.#INF000E+000, -1.#IND000E+000, 1.#QNAN00E+000.
 std::size_t format_scientific(std::uint64_t bits, int precision, char* out);
 
-// "%.7E" of a single-precision value, widened first.
-inline std::size_t format_single(std::uint32_t bits, char* out) {
-  return format_scientific(widen_binary32(bits), 7, out);
-}
+// "%.7E" of a single-precision value: the text of the binary64 value
+// widen_binary32(bits) with precision 7.
+std::size_t format_single(std::uint32_t bits, char* out);
 
-// "%.15E" of a double-precision value.
-inline std::size_t format_double(std::uint64_t bits, char* out) {
-  return format_scientific(bits, 15, out);
-}
+// "%.15E" of a double-precision value: format_scientific(bits, 15, out).
+std::size_t format_double(std::uint64_t bits, char* out);
 
 }  // namespace number_text
