@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "byte_order.h"
+
 namespace number_text {
 
 std::size_t format_unsigned(std::uint32_t value, char* out) {
@@ -171,17 +173,9 @@ constexpr auto kPowersOfTenExact = [] {
   return powers;
 }();
 
-// The bytes of `word` in reverse order (std::byteswap is C++23).
-constexpr std::uint64_t byte_swap(std::uint64_t word) {
-  std::uint64_t swapped = 0;
-  for (int i = 0; i < 8; ++i) swapped = swapped << 8 | (word >> (8 * i) & 0xFF);
-  return swapped;
-}
-static_assert(byte_swap(0x0102030405060708) == 0x0807060504030201);
-
 // Stores eight characters held in a word, the first in its lowest byte.
 inline void store_eight(std::uint64_t characters, char* out) {
-  if constexpr (std::endian::native == std::endian::big) characters = byte_swap(characters);
+  if constexpr (std::endian::native == std::endian::big) characters = byteswap(characters);
   std::memcpy(out, &characters, sizeof characters);
 }
 
