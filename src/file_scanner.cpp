@@ -195,8 +195,8 @@ bool FileScanner::walk_blocks() {
     std::size_t from = 0;  // the block's bytes before it are matched
     for (;;) {
       const std::size_t t = starts ? static_cast<std::size_t>(std::countr_zero(starts)) : 64;
-      // `.` ECHO up to the token, and the default rule's line end; the copy
-      // may run on, as scratch.
+      // `.` ECHO up to the token, and flex's default rule for the line end
+      // (CR LF); the copy may run on, as scratch.
       const bool line_end = t < 64 && at[t] == '\n';
       out_.write_formatted(64 + 2, [&](char* text) {
         std::memcpy(text, at + from, 64);
@@ -228,8 +228,10 @@ bool FileScanner::walk_blocks() {
   return pos_ > start;
 }
 
-// At `open`, an opening mark or `!` in the block at `at`: a field is
-// converted and `next` set past it.
+// !{HEX}*! and \({HEX}*\) \({HEX}*\} \({HEX}*\] and the same with \{, at
+// `open` in the block at `at`: the field is converted and `next` set past it;
+// or its mark is a plain character; or it is left to scan_initial (a quote,
+// or 32 digits or more).
 FileScanner::Token FileScanner::field_in_block(const char* at, std::size_t open, std::size_t& next) {
   if (at[open] == '"' || at[open] == '\'') return Token::kLeftToScanInitial;
   const char* const digits = at + open + 1;
