@@ -76,7 +76,7 @@ class FileScanner {
 
   void scan_initial();
   // What a block's token start turns out to be.
-  enum class Token { kLineEnd, kField, kPlainMark, kLeftToScanInitial };
+  enum class Token { kField, kPlainMark, kLeftToScanInitial };
   bool walk_blocks();
   Token field_in_block(const char* at, std::size_t open, std::size_t& next);
   bool line_start_marker();
@@ -194,32 +194,46 @@ bool FileScanner::walk_blocks() {
     std::uint64_t starts = alphabet::token_starts_of_block(at);
     std::size_t from = 0;  // the block's bytes before it are matched
     for (;;) {
-      const std::size_t t = starts ? static_cast<std::size_t>(std::countr_zero(starts)) : 64;
-      // `.` ECHO up to the token, and flex's default rule for the line end
-      // (CR LF); the copy may run on, as scratch.
-      const bool line_end = t < 64 && at[t] == '\n';
-      out_.write_formatted(64 + 2, [&](char* text) {
-        std::memcpy(text, at + from, 64);
-        text[t - from] = '\r';
-        text[t - from + 1] = '\n';
-        return t - from + (line_end ? 2 : 0);
+      // `.` ECHO up to the next token that is no line end, and flex's default
+      // rule for each line end on the way (CR LF). Each copy may run on, as
+      // scratch; at most 64 bytes and 63 line ends are kept.
+      std::size_t t;
+      bool marker = false;  // a line starts with E or F: it may start with a marker
+      out_.write_formatted(4 * 64, [&](char* text) {
+        char* to = text;
+        for (;;) {
+          t = starts ? static_cast<std::size_t>(std::countr_zero(starts)) : 64;
+          std::memcpy(to, at + from, 64);
+          to += t - from;
+          if (t == 64 || at[t] != '\n') break;
+          *to++ = '\r';
+          *to++ = '\n';
+          from = t + 1;
+          starts &= starts - 1;
+          if (alphabet::kIsMarkerLetter[static_cast<unsigned char>(at[from])]) {
+            marker = true;
+            break;
+          }
+        }
+        return static_cast<std::size_t>(to - text);
       });
-      if (t == 64) {
-        pos_ += 64;
-        at_line_start_ = false;  // a line end is a token start
+      if (marker || t == 64) {
+        pos_ += marker ? from : 64;
+        at_line_start_ = marker || from == 64;
+        if (marker) return true;
         break;
       }
       std::size_t next = t + 1;  // the token's end
-      Token token = line_end ? Token::kLineEnd : field_in_block(at, t, next);
-      if (token == Token::kLineEnd && alphabet::kIsMarkerLetter[static_cast<unsigned char>(at[next])])
-        token = Token::kLeftToScanInitial;  // the line may start with a marker
-      if (token == Token::kLeftToScanInitial && !line_end) next = t;
+      const Token token = field_in_block(at, t, next);
+      at_line_start_ = false;  // only ever needed before an E or F
+      if (token == Token::kLeftToScanInitial) {
+        pos_ += t;
+        return pos_ > start;
+      }
       // A plain mark is copied with the text after it.
       from = token == Token::kPlainMark ? t : next;
-      if (token == Token::kLeftToScanInitial || next >= 64) {
+      if (next >= 64) {
         pos_ += from;
-        at_line_start_ = line_end;  // only ever needed before an E or F
-        if (token == Token::kLeftToScanInitial) return pos_ > start;
         break;
       }
       starts &= ~std::uint64_t{0} << next;
