@@ -24,6 +24,7 @@ class Conversion {
   // Allocations of more than `largest_allocation` bytes fail, as once
   // memory has run out (tests lower it; flex's int arithmetic sets its top).
   Conversion(TextInput& in, TextOutput& out, TextOutput& diagnostics, std::size_t largest_allocation);
+  ~Conversion();
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
 
@@ -49,9 +50,10 @@ class Conversion {
 
   // The scanners' malloc, realloc and free; null when memory has run out.
   // A reallocation that fails frees the block: the scanner then gives up.
+  // Blocks a failed scan leaves behind are freed with the conversion.
   void* allocate(std::size_t size);
   void* reallocate(void* block, std::size_t size);
-  static void release(void* block);
+  void release(void* block);
 
   // Ends the scan with a fatal scanner failure.
   [[noreturn]] static void fail(const char* message);
@@ -63,4 +65,11 @@ class Conversion {
   std::size_t largest_allocation_;
   bool read_failed_ = false;  // the input ended in a read failure
   floatieee::Calibration calibration_;
+  // The blocks handed out, each behind a header that links it into a ring.
+  struct Block {
+    Block* previous;
+    Block* next;
+  };
+  Block blocks_{&blocks_, &blocks_};
+  void* linked(Block* block);
 };

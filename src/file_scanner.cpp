@@ -59,7 +59,7 @@ const char* find_either(const char* from, const char* to, char a, char b) {
 class FileScanner {
  public:
   explicit FileScanner(Conversion& conversion);
-  ~FileScanner() { Conversion::release(buffer_); }
+  ~FileScanner() { conversion_.release(buffer_); }
   FileScanner(const FileScanner&) = delete;
   FileScanner& operator=(const FileScanner&) = delete;
 
@@ -195,8 +195,9 @@ bool FileScanner::walk_blocks() {
     std::size_t from = 0;  // the block's bytes before it are matched
     for (;;) {
       // `.` ECHO up to the next token that is no line end, and flex's default
-      // rule for each line end on the way (CR LF). Each copy may run on, as
-      // scratch; at most 64 bytes and 63 line ends are kept.
+      // rule for each line end on the way (CR LF). At most 128 bytes are
+      // kept (64 line ends); each copy may run on 64 bytes past them, as
+      // scratch.
       std::size_t t;
       bool marker = false;  // a line starts with E or F: it may start with a marker
       out_.write_formatted(4 * 64, [&](char* text) {

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr char kEndOfText = 0x1A;  // Ctrl-Z
-
 std::ptrdiff_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count) {
   std::ptrdiff_t got;
   do {

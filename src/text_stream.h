@@ -1,6 +1,7 @@
-// Text-mode files for a platform that has none: the result file is read with
-// CR LF folded to LF and 0x1A as end of text; everything written reaches its
-// file with each LF as CR LF. TextOutput owns that rule: write() applies it,
+// The text mode of result files, done here the same on every platform (the
+// C runtime's own is never used): the result file is read with CR LF folded
+// to LF and 0x1A as end of text; everything written reaches its file with
+// each LF as CR LF. TextOutput owns that rule: write() applies it,
 // and the two faster ways in take only text that already follows it
 // (checked in builds with assertions).
 #pragma once
@@ -10,6 +11,9 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+
+// Ctrl-Z: in a file or pipe, the end of the text.
+inline constexpr char kEndOfText = 0x1A;
 
 // The system call that fetches raw bytes; tests put a failing one in its place.
 using RawRead = std::ptrdiff_t (*)(int fd, void* buffer, std::size_t count);

@@ -37,6 +37,19 @@ TEST(Scanners, AgreeOnEveryCase) {
   }
 }
 
+// The hand-written scanner looks at 64 bytes at a time: every kind of token, placed across the edge of a block,
+// is matched as flex's scanner matches it.
+TEST(Scanners, AgreeWhereTokensMeetTheEdgeOfABlock) {
+  const std::string pieces[] = {"\nF1 !DB0F4940! (1}\n", "\nEX (1}", "\n\n\n", "!0000803F!", "!!!", "!AB x",
+                                "(1A}", "(1A x", "{12]", "!" + std::string(31, 'a') + "!", "(" + std::string(32, '7') + ")",
+                                "'quoted (1}'", "\"open (1}", "\r\n"};
+  for (const std::string& piece : pieces)
+    for (std::size_t offset = 48; offset < 72; ++offset) {
+      const std::string bytes = "F1 !DB0F4940!\n" + std::string(offset, 'x') + piece + std::string(200, 'y') + piece;
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+}
+
 // A fatal failure gives status 2, the message and CR LF on the diagnostics, and an output holding exactly what
 // was converted before it.
 TEST(ScannerFailure, EndsWithStatus2AndKeepsTheConvertedText) {
@@ -57,6 +70,7 @@ TEST(ScannerFailure, EndsWithStatus2AndKeepsTheConvertedText) {
     std::string output;  // what the output must hold afterwards
   } failures[] = {
       {"no memory at all", kBoth, 0, {kLines}, kNoMemory, ""},
+      {"memory for the buffer's record, not its characters", kBoth, 1000, {kLines}, kNoMemory, ""},
       // flex's buffer holds 16384 characters, the hand-written one's 65536; each doubles when a token fills it.
       {"first growth", {Scanner::kFlex}, 20000, {long_token(20000)}, kOverflow, kConverted},
       {"second growth", {Scanner::kFlex}, 40000, {long_token(40000)}, kOverflow, kConverted},
