@@ -71,14 +71,19 @@ constexpr std::uint8_t hex_digit_value(char digit) {
 static_assert(hex_digit_value('0') == 0 && hex_digit_value('9') == 9 && hex_digit_value('A') == 10 &&
               hex_digit_value('f') == 15 && hex_digit_value('F') == 15 && hex_digit_value('a') == 10);
 
-// Eight digits as the four bytes they spell, two digits a byte, high nibble
-// first: "DB0F4940" is 0x40490FDB, the first byte lowest. The digits' values
-// are found in one 64-bit word, then each byte's pair is packed.
-inline std::uint32_t hex_bytes_of_eight(const char* digits) {
+// The values of eight digits, one in each byte of a word, the first digit's
+// in the lowest byte.
+inline std::uint64_t values_of_eight(const char* digits) {
   std::uint64_t word;
   std::memcpy(&word, digits, sizeof word);
   if constexpr (std::endian::native == std::endian::big) word = byteswap(word);
-  const std::uint64_t values = (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
+  return (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
+}
+
+// Eight digits as the four bytes they spell, two digits a byte, high nibble
+// first: "DB0F4940" is 0x40490FDB, the first byte lowest.
+inline std::uint32_t hex_bytes_of_eight(const char* digits) {
+  const std::uint64_t values = values_of_eight(digits);
   std::uint64_t lanes = (values << 4 | values >> 8) & 0x00FF00FF00FF00FF;  // a byte in each 16-bit lane
   lanes = (lanes | lanes >> 8) & 0x0000FFFF0000FFFF;
   return static_cast<std::uint32_t>(lanes | lanes >> 16);
@@ -87,13 +92,10 @@ inline std::uint32_t hex_bytes_of_eight(const char* digits) {
 // Eight digits as the 32-bit value whose nibbles they are, the first digit
 // lowest: "1A" followed by six "0" is 0xA1.
 inline std::uint32_t nibbles_of_eight(const char* digits) {
-  std::uint64_t word;
-  std::memcpy(&word, digits, sizeof word);
-  if constexpr (std::endian::native == std::endian::big) word = byteswap(word);
-  std::uint64_t values = (word & 0x0F0F0F0F0F0F0F0F) + 9 * ((word >> 6) & 0x0101010101010101);
-  values = (values | values >> 4) & 0x00FF00FF00FF00FF;  // two nibbles in each 16-bit lane
-  values = (values | values >> 8) & 0x0000FFFF0000FFFF;
-  return static_cast<std::uint32_t>(values | values >> 16);
+  std::uint64_t lanes = values_of_eight(digits);
+  lanes = (lanes | lanes >> 4) & 0x00FF00FF00FF00FF;  // two nibbles in each 16-bit lane
+  lanes = (lanes | lanes >> 8) & 0x0000FFFF0000FFFF;
+  return static_cast<std::uint32_t>(lanes | lanes >> 16);
 }
 
 // The 16 bytes at `from`, classified at once: bit i of the result stands for

@@ -46,7 +46,8 @@ FieldBytes decode(std::string_view field) {
   bytes.width = (field.size() - 2) / 2;
   const std::size_t kept = bytes.width < kMapSize ? bytes.width : kMapSize;
   for (std::size_t i = 0; i < kept; ++i)
-    bytes.byte[i] = static_cast<std::uint8_t>(alphabet::hex_digit_value(field[1 + 2 * i]) << 4 | alphabet::hex_digit_value(field[2 + 2 * i]));
+    bytes.byte[i] = static_cast<std::uint8_t>(alphabet::hex_digit_value(field[1 + 2 * i]) << 4 |
+                                              alphabet::hex_digit_value(field[2 + 2 * i]));
   return bytes;
 }
 
@@ -101,7 +102,7 @@ void calibrate(Calibration& calibration, ReorderRecord& record, std::string_view
   }
   record.order = record.kind == Kind::kSinglePrecision   ? order_of<kSinglePi.size()>(record)
                  : record.kind == Kind::kDoublePrecision ? order_of<kDoublePi.size()>(record)
-                                                   : Order::kScattered;
+                                                         : Order::kScattered;
 }
 
 // Bytes whose map entry is unset or names no position of this value are
@@ -140,9 +141,7 @@ Word assemble(const ReorderRecord& record, std::string_view field, std::array<st
   }
   Word word = alphabet::hex_bytes_of_eight(field.data() + 1);
   if constexpr (N == 8) word |= Word{alphabet::hex_bytes_of_eight(field.data() + 9)} << 32;
-  if (record.order == Order::kReversed) {
-    word = byteswap(word);
-  }
+  if (record.order == Order::kReversed) word = byteswap(word);
   store_little_endian(word, value);
   return word;
 }
