@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -141,7 +142,8 @@ std::uint64_t take(Big& from, const Big& step, std::uint64_t limit) {
 // ten is inexact, 2z = significand * 2^(e + 1) * 10^t = significand * N / D stays more than 2^-68 (twice the
 // product's error) from every integer, over all significands. The residues of m * N modulo D nearest 0 from above
 // (below) and from below (above) for 1 <= m <= most come from the continued-fraction walk: the side farther from
-// 0 takes the other's multiplier as often as it stays on its side and within `most`.
+// 0 takes the other's multiplier as often as it stays on its side and within `most`. Those nearest values that
+// are binary64 values are then formatted and held to the exact expansion.
 TEST(NumberText, NoValueNearARoundingBoundary) {
   const auto multiply_by = [](Big& n, std::uint64_t factor, int count) {
     for (int i = 0; i < count; ++i) n = times(n, factor);
@@ -184,6 +186,12 @@ TEST(NumberText, NoValueNearARoundingBoundary) {
       const std::uint64_t kTwoTo34 = std::uint64_t{1} << 34;
       EXPECT_TRUE(less(denominator, times(times(below, kTwoTo34), kTwoTo34))) << e << " " << t;
       EXPECT_TRUE(less(denominator, times(times(above, kTwoTo34), kTwoTo34))) << e << " " << t;
+      for (const std::uint64_t m : {below_multiplier, above_multiplier}) {  // the nearest values, formatted
+        const double value = std::ldexp(static_cast<double>(m), e);
+        if (value == 0 || std::ldexp(value, -e) != static_cast<double>(m)) continue;  // no binary64
+        for (const int precision : {15, 16})
+          EXPECT_EQ(exact_text(value, precision), text(std::bit_cast<std::uint64_t>(value), precision)) << e;
+      }
     }
   }
 }
