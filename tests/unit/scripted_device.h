@@ -4,42 +4,31 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <string>
 #include <vector>
 
 class ScriptedDevice {
  public:
-  explicit ScriptedDevice(std::vector<std::string> reads) {
-    script() = std::move(reads);
-    next() = 0;
-  }
+  explicit ScriptedDevice(const std::vector<std::string>& reads) { steps_.assign(reads.begin(), reads.end()); }
 
   static std::ptrdiff_t read(int, void* buffer, std::size_t count) {
-    if (next() == script().size()) return 0;
-    std::string& step = script()[next()];
+    if (steps_.empty()) return 0;
+    std::string& step = steps_.front();
     if (step == "never read") ADD_FAILURE() << "read on after Ctrl-Z";
     if (step == "EINTR" || step == "EIO") {
       errno = step == "EIO" ? EIO : EINTR;
-      ++next();
+      steps_.pop_front();
       return -1;
     }
-    const std::size_t n = std::min(count, step.size());
-    step.copy(static_cast<char*>(buffer), n);
+    const std::size_t n = step.copy(static_cast<char*>(buffer), count);
     step.erase(step.begin(), step.begin() + static_cast<std::ptrdiff_t>(n));
-    if (step.empty()) ++next();
+    if (step.empty()) steps_.pop_front();
     return static_cast<std::ptrdiff_t>(n);
   }
 
  private:
-  // The one script of the test under way: a raw read is a plain function.
-  static std::vector<std::string>& script() {
-    static std::vector<std::string> steps;
-    return steps;
-  }
-  static std::size_t& next() {
-    static std::size_t step;
-    return step;
-  }
+  // The script of the test under way: a raw read is a plain function, with no object of its own.
+  inline static std::deque<std::string> steps_;
 };
