@@ -14,21 +14,25 @@ void swap_bytes(char* text, std::size_t length, char from, char to) {
 
 }  // namespace
 
-Conversion::Conversion(TextInput& in, TextOutput& out, TextOutput& diagnostics, std::size_t largest_allocation)
-    : in_(in), out_(out), diagnostics_(diagnostics),
+Conversion::Conversion(TextSource& in, Sink& out, TextOutput& diagnostics, std::size_t largest_allocation)
+    : in_(in), out_(out, TextOutput::OnFailure::kStop), diagnostics_(diagnostics),
       // flex keeps sizes in int; a larger request means its arithmetic wrapped.
       largest_allocation_(largest_allocation < INT_MAX ? largest_allocation : INT_MAX) {}
 
 std::size_t Conversion::read(char* buffer, std::size_t max) {
-  // Someone typing at a terminal sees each line converted before the next.
-  if (in_.interactive()) out_.flush();
-  if (out_.error() != 0) throw OutputFailure{};
   if (read_failed_) return 0;
-  // A file or pipe fills all the room it is offered: a scanner rescans a
-  // pending token at every refill, so a long token read in small pieces would
-  // take time quadratic in its length.
+  // All the room is filled unless the input would wait: flex's scanner
+  // rescans a pending token at every refill, so a long token read in small
+  // pieces would take it time quadratic in its length. (Only the file
+  // scanner, which never rescans, meets input that waits.)
   std::size_t filled = 0;
   do {
+    // Someone typing at a terminal, or reading the output of a pipe whose
+    // writer is slow, sees each line converted before the next is waited for.
+    if (in_.interactive() || in_.would_wait()) {
+      if (filled > 0) break;
+      out_.hand_over();
+    }
     const std::ptrdiff_t got = in_.read(buffer + filled, max - filled);
     if (got == 0) break;
     if (got < 0) {
@@ -36,7 +40,7 @@ std::size_t Conversion::read(char* buffer, std::size_t max) {
       break;
     }
     filled += static_cast<std::size_t>(got);
-  } while (filled < max && !in_.interactive());
+  } while (filled < max);
   return filled;
 }
 

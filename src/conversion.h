@@ -16,22 +16,23 @@ struct ScannerFailure {
   const char* message;
 };
 
-// A failed write of the output: the scan stops, as nothing more can reach it.
-struct OutputFailure {};
-
 class Conversion {
  public:
-  // Allocations of more than `largest_allocation` bytes fail, as once
-  // memory has run out (tests lower it; flex's int arithmetic sets its top).
-  Conversion(TextInput& in, TextOutput& out, TextOutput& diagnostics, std::size_t largest_allocation);
+  // Reads `in`, writes the converted text to `out` and calibration problems
+  // to `diagnostics`. Allocations of more than `largest_allocation` bytes
+  // fail, as once memory has run out (tests lower it; flex's int arithmetic
+  // sets its top).
+  Conversion(TextSource& in, Sink& out, TextOutput& diagnostics, std::size_t largest_allocation);
   ~Conversion();
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
 
   // Fills `buffer` with at most `max` bytes; 0 at end of input, and after a
-  // read failure, which read_failed() then tells. A file or pipe fills all
-  // `max` unless its input ends; a terminal gives a line. Throws
-  // OutputFailure once a write of the output has failed.
+  // read failure, which read_failed() then tells. Gives all that has come,
+  // up to `max`; a terminal gives a line. Before it waits for input, what
+  // is converted is handed on, so that whoever reads the output sees each
+  // line as it comes. Throws OutputFailure once a write of the output has
+  // failed.
   std::size_t read(char* buffer, std::size_t max);
   bool read_failed() const { return read_failed_; }
 
@@ -42,8 +43,8 @@ class Conversion {
   std::size_t read_for_flex(char* buffer, std::size_t max);
   void echo_for_flex(char* text, std::size_t length);
 
-  // Where conversions write, where calibration problems go, and what
-  // calibration has learnt so far.
+  // Where conversions write (a failed write there throws OutputFailure),
+  // where calibration problems go, and what calibration has learnt so far.
   TextOutput& out() { return out_; }
   TextOutput& diagnostics() { return diagnostics_; }
   floatieee::Calibration& calibration() { return calibration_; }
@@ -59,8 +60,8 @@ class Conversion {
   [[noreturn]] static void fail(const char* message);
 
  private:
-  TextInput& in_;
-  TextOutput& out_;
+  TextSource& in_;
+  TextOutput out_;
   TextOutput& diagnostics_;
   std::size_t largest_allocation_;
   bool read_failed_ = false;  // the input ended in a read failure

@@ -34,7 +34,8 @@ constexpr char kHelp[] =
 // The answer to --help or --version, on standard output with the line ends
 // of all other output; status 0, or 2 when it cannot be written.
 int answer(const char* text, TextOutput& errors) {
-  TextOutput out(platform::kStandardOutput);
+  DescriptorOutput standard_output(platform::kStandardOutput);
+  TextOutput& out = standard_output.text();
   out.write(text);
   if (out.flush()) return 0;
   messages::write(errors, messages::kErrorWriting, {kStandardOutput, messages::reason(out.error())});
@@ -54,29 +55,31 @@ std::string quoted(const char* path) { return std::string("'") + path + "'"; }
 
 }  // namespace
 
-int convert(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnostics, std::string_view out_name,
+int convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics, std::string_view out_name,
             std::size_t largest_allocation) {
   Conversion conversion(in, out, diagnostics, largest_allocation);
+  TextOutput& converted = conversion.out();
   try {
     if (scanner == Scanner::kFlex)
       flex_scan(conversion);
     else
       file_scan(conversion);
     if (conversion.read_failed()) Conversion::fail(messages::kReadFailed);
-    if (out.flush()) return 0;
+    if (converted.flush()) return 0;
   } catch (const ScannerFailure& failure) {
     // What was converted before the failure stays in the output.
-    const bool written = out.flush();
+    const bool written = converted.flush();
     messages::write(diagnostics, messages::kScannerFailure, {failure.message});
     if (written) return 2;
   } catch (const OutputFailure&) {
   }
-  messages::write(diagnostics, messages::kErrorWriting, {out_name, messages::reason(out.error())});
+  messages::write(diagnostics, messages::kErrorWriting, {out_name, messages::reason(converted.error())});
   return 2;
 }
 
 int floatdump_main(int argc, char** argv) {
-  TextOutput errors(platform::kStandardError);
+  DescriptorOutput standard_error(platform::kStandardError);
+  TextOutput& errors = standard_error.text();
   bool closed_at_start[3];
   if (!platform::take_standard_streams(closed_at_start)) {
     messages::write(errors, messages::kCannotOpen, {platform::kNullDeviceQuoted, messages::reason(errno)});
@@ -120,8 +123,9 @@ int floatdump_main(int argc, char** argv) {
       return 2;
     }
   }
-  TextInput in(in_fd);
-  TextOutput out(out_fd);
+  Descriptor in_file(in_fd), out_file(out_fd);
+  TextInput in(in_file, platform::is_console(in_fd));
+  WritingSink out(out_file);
   // flex's interactive matching acts on a token as soon as it is complete,
   // which is what a terminal needs; files and pipes get the hand-written
   // scanner, which copies plain text a block at a time. Both follow the same rules.

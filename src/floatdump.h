@@ -23,7 +23,7 @@ enum class Scanner { kFlex, kFile };
 // fatal failure or a failed write of `out` (named `out_name` in the
 // message), with what was converted before it written. Allocations larger
 // than `largest_allocation` fail, as once memory has run out.
-int convert(Scanner scanner, TextInput& in, TextOutput& out, TextOutput& diagnostics, std::string_view out_name,
+int convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics, std::string_view out_name,
             std::size_t largest_allocation = std::numeric_limits<std::size_t>::max());
 
 // The command `floatdump resultFile_in resultFile_out` (or --help, --version);

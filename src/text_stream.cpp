@@ -8,18 +8,25 @@
 
 namespace {
 
-std::ptrdiff_t read_retrying(RawRead raw_read, int fd, void* buffer, std::size_t count) {
+std::ptrdiff_t read_retrying(RawSource& raw, char* buffer, std::size_t max) {
   std::ptrdiff_t got;
   do {
-    got = raw_read(fd, buffer, count);
+    got = raw.read(buffer, max);
   } while (got < 0 && errno == EINTR);
   return got;
 }
 
 }  // namespace
 
-TextInput::TextInput(int fd, RawRead raw_read)
-    : fd_(fd), raw_read_(raw_read ? raw_read : platform::read), interactive_(platform::is_console(fd)) {}
+std::ptrdiff_t Descriptor::read(char* buffer, std::size_t max) { return platform::read(fd_, buffer, max); }
+
+std::ptrdiff_t Descriptor::write(const char* data, std::size_t size) { return platform::write(fd_, data, size); }
+
+std::ptrdiff_t MemorySource::read(char* buffer, std::size_t max) {
+  const std::size_t n = rest_.copy(buffer, max);
+  rest_.remove_prefix(n);
+  return static_cast<std::ptrdiff_t>(n);
+}
 
 std::ptrdiff_t TextInput::read(char* buffer, std::size_t max) {
   return interactive_ ? read_line(buffer, max) : read_block(buffer, max);
@@ -31,12 +38,12 @@ std::ptrdiff_t TextInput::read(char* buffer, std::size_t max) {
 std::ptrdiff_t TextInput::read_block(char* buffer, std::size_t max) {
   for (;;) {
     std::size_t limit = end_;
-    if (!source_done_ && limit > pos_ && raw_[limit - 1] == '\r') --limit;
+    if (!source_done_ && limit > pos_ && raw_buffer_[limit - 1] == '\r') --limit;
     if (pos_ < limit) {
       std::size_t n = 0;
       while (n < max && pos_ < limit) {
         const std::size_t span = std::min(limit - pos_, max - n);
-        const char* from = raw_ + pos_;
+        const char* from = raw_buffer_ + pos_;
         const void* cr = std::memchr(from, '\r', span);
         const std::size_t run = cr ? static_cast<const char*>(cr) - from : span;
         std::memcpy(buffer + n, from, run);
@@ -45,7 +52,7 @@ std::ptrdiff_t TextInput::read_block(char* buffer, std::size_t max) {
         if (!cr) break;
         // pos_ < limit, so the byte after this CR has been read unless the
         // input ends with it.
-        const bool pair = pos_ + 1 < end_ && raw_[pos_ + 1] == '\n';
+        const bool pair = pos_ + 1 < end_ && raw_buffer_[pos_ + 1] == '\n';
         buffer[n++] = pair ? '\n' : '\r';
         pos_ += pair ? 2 : 1;
       }
@@ -58,19 +65,19 @@ std::ptrdiff_t TextInput::read_block(char* buffer, std::size_t max) {
 
 bool TextInput::refill() {
   const std::size_t kept = end_ - pos_;  // at most a held-back CR
-  std::memmove(raw_, raw_ + pos_, kept);
+  std::memmove(raw_buffer_, raw_buffer_ + pos_, kept);
   pos_ = 0;
   end_ = kept;
-  const std::ptrdiff_t got = read_retrying(raw_read_, fd_, raw_ + end_, kRawSize - end_);
+  const std::ptrdiff_t got = read_retrying(raw_, raw_buffer_ + end_, kRawSize - end_);
   if (got < 0) return false;
   if (got == 0) {
     source_done_ = true;
     return true;
   }
   // The first 0x1A of a file or pipe is its end: nothing from it on exists.
-  const void* eot = std::memchr(raw_ + end_, kEndOfText, static_cast<std::size_t>(got));
+  const void* eot = std::memchr(raw_buffer_ + end_, kEndOfText, static_cast<std::size_t>(got));
   if (eot) {
-    end_ = static_cast<const char*>(eot) - raw_;
+    end_ = static_cast<std::size_t>(static_cast<const char*>(eot) - raw_buffer_);
     source_done_ = true;
   } else {
     end_ += static_cast<std::size_t>(got);
@@ -79,16 +86,16 @@ bool TextInput::refill() {
 }
 
 int TextInput::next_byte() {
-  if (pos_ < end_) return static_cast<unsigned char>(raw_[pos_++]);
+  if (pos_ < end_) return static_cast<unsigned char>(raw_buffer_[pos_++]);
   if (source_done_) return -1;
-  unsigned char c;
-  const std::ptrdiff_t got = read_retrying(raw_read_, fd_, &c, 1);
+  char c;
+  const std::ptrdiff_t got = read_retrying(raw_, &c, 1);
   if (got < 0) return -2;
   if (got == 0) {
     source_done_ = true;
     return -1;
   }
-  return c;
+  return static_cast<unsigned char>(c);
 }
 
 // A terminal is read a byte at a time so that each line is scanned as soon as
@@ -112,7 +119,7 @@ std::ptrdiff_t TextInput::read_line(char* buffer, std::size_t max) {
       if (after == '\n') {
         c = '\n';
       } else if (after >= 0) {
-        raw_[0] = static_cast<char>(after);  // nothing else is pending here
+        raw_buffer_[0] = static_cast<char>(after);  // nothing else is pending here
         pos_ = 0;
         end_ = 1;
       }
@@ -123,7 +130,20 @@ std::ptrdiff_t TextInput::read_line(char* buffer, std::size_t max) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-TextOutput::TextOutput(int fd) : fd_(fd) {}
+int write_all(RawSink& raw, const char* data, std::size_t size) {
+  while (size > 0) {
+    const std::ptrdiff_t put = raw.write(data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return put == 0 ? EIO : errno;  // a sink that takes nothing would loop forever
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
+void WritingSink::put(std::size_t size, bool) {
+  if (error_ == 0) error_ = write_all(raw_, block_, size);
+}
 
 bool TextOutput::each_lf_after_cr(std::string_view text) {
   for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
@@ -156,22 +176,17 @@ void TextOutput::write_long(std::string_view text) {
 }
 
 bool TextOutput::flush() {
-  drain();
-  return error_ == 0;
+  if (used_ > 0) {
+    sink_.put(used_, true);
+    buffer_ = sink_.block();
+    used_ = 0;
+  }
+  return sink_.finish() == 0;
 }
 
-void TextOutput::drain() {
-  const char* from = buffer_;
-  std::size_t left = used_;
+void TextOutput::drain(bool awaited) {
+  sink_.put(used_, awaited);
+  buffer_ = sink_.block();
   used_ = 0;
-  while (left > 0 && error_ == 0) {
-    const std::ptrdiff_t put = platform::write(fd_, from, left);
-    if (put <= 0) {
-      if (put == 0) error_ = EIO;  // a descriptor that takes nothing would loop forever
-      else if (errno != EINTR) error_ = errno;
-      continue;
-    }
-    from += put;
-    left -= static_cast<std::size_t>(put);
-  }
+  if (on_failure_ == OnFailure::kStop && sink_.error() != 0) throw OutputFailure{};
 }

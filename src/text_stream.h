@@ -1,57 +1,147 @@
 // The text mode of result files, done here the same on every platform (the
 // C runtime's own is never used): the result file is read with CR LF folded
 // to LF and 0x1A as end of text; everything written reaches its file with
-// each LF as CR LF. TextOutput owns that rule: write() applies it,
-// and the two faster ways in take only text that already follows it
-// (checked in builds with assertions).
+// each LF as CR LF. A conversion reads through a TextSource and writes
+// through a TextOutput, which hands its text to a Sink a block at a time:
+// that is the seam where the command puts threads to read and write.
 #pragma once
 
 #include <cassert>
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 // Ctrl-Z: in a file or pipe, the end of the text.
 inline constexpr char kEndOfText = 0x1A;
 
-// The system call that fetches raw bytes; tests put a failing one in its place.
-using RawRead = std::ptrdiff_t (*)(int fd, void* buffer, std::size_t count);
-
-class TextInput {
+// Raw bytes as the result file holds them, with POSIX read's contract: the
+// count (at most `max`, max >= 1), 0 at the end, or -1 with errno set,
+// EINTR included (the caller retries).
+class RawSource {
  public:
-  // Reads descriptor `fd`; a terminal is read one character at a time.
-  explicit TextInput(int fd, RawRead raw_read = nullptr);
+  virtual ~RawSource() = default;
+  virtual std::ptrdiff_t read(char* buffer, std::size_t max) = 0;
+};
 
-  // Delivers at most `max` folded bytes into `buffer` (max >= 1): the count,
-  // 0 at end of input, or -1 with errno set when reading fails. An
-  // interrupted read is retried. From a terminal, at most one line.
-  std::ptrdiff_t read(char* buffer, std::size_t max);
+// Raw bytes out, with POSIX write's contract: the count, which may be less
+// than `size`, or -1 with errno set.
+class RawSink {
+ public:
+  virtual ~RawSink() = default;
+  virtual std::ptrdiff_t write(const char* data, std::size_t size) = 0;
+};
 
-  bool interactive() const { return interactive_; }
+// A descriptor read and written through the platform layer.
+class Descriptor final : public RawSource, public RawSink {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  std::ptrdiff_t read(char* buffer, std::size_t max) override;
+  std::ptrdiff_t write(const char* data, std::size_t size) override;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Bytes held in memory, read from the first on.
+class MemorySource final : public RawSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : rest_(bytes) {}
+  std::ptrdiff_t read(char* buffer, std::size_t max) override;
+
+ private:
+  std::string_view rest_;
+};
+
+// The result file as a conversion reads it, text mode done.
+class TextSource {
+ public:
+  virtual ~TextSource() = default;
+  // At most `max` bytes (max >= 1) into `buffer`: the count, 0 at the end
+  // of input, or -1 once reading has failed. Waits while nothing has come.
+  virtual std::ptrdiff_t read(char* buffer, std::size_t max) = 0;
+  // Whether read() would now wait for input that has not come yet.
+  virtual bool would_wait() { return false; }
+  // Whether a person types the input: it comes a line at a time, and
+  // Ctrl-Z ends only the current line.
+  virtual bool interactive() const { return false; }
+};
+
+// The text mode over raw bytes, read on the caller's thread.
+class TextInput final : public TextSource {
+ public:
+  // `interactive`: `raw` is a terminal, read one character at a time.
+  explicit TextInput(RawSource& raw, bool interactive = false) : raw_(raw), interactive_(interactive) {}
+
+  std::ptrdiff_t read(char* buffer, std::size_t max) override;
+  bool interactive() const override { return interactive_; }
 
  private:
   std::ptrdiff_t read_block(char* buffer, std::size_t max);
   std::ptrdiff_t read_line(char* buffer, std::size_t max);
-  bool refill();  // false with errno set on a read failure
+  bool refill();  // false on a read failure
   int next_byte();  // the next raw byte, -1 at end of input, -2 on failure
 
   static constexpr std::size_t kRawSize = 64 * 1024;
-  int fd_;
-  RawRead raw_read_;
+  RawSource& raw_;
   bool interactive_;
   bool source_done_ = false;  // end of file, or a 0x1A seen: never read again
   std::size_t pos_ = 0;       // raw_[pos_, end_) is read but not yet delivered
   std::size_t end_ = 0;
-  char raw_[kRawSize];
+  char raw_buffer_[kRawSize];
 };
+
+// Where converted text goes, a block at a time, its line ends done.
+class Sink {
+ public:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+  virtual ~Sink() = default;
+  // The block to fill next, kBlockSize bytes.
+  virtual char* block() = 0;
+  // Takes the first `size` bytes of block(); block() is then the next one.
+  // `awaited`: someone waits to read them, so they should not wait for more.
+  virtual void put(std::size_t size, bool awaited) = 0;
+  // Waits until everything taken is written; returns error().
+  virtual int finish() = 0;
+  // errno of the first failed write, 0 while none failed. Once one has
+  // failed, what is put is dropped.
+  virtual int error() const = 0;
+};
+
+// Writes `size` bytes through `raw`, going on after partial and interrupted
+// writes: 0, or errno of the write that failed (EIO for one that took nothing).
+int write_all(RawSink& raw, const char* data, std::size_t size);
+
+// A sink that writes each block through `raw` as it is put.
+class WritingSink final : public Sink {
+ public:
+  explicit WritingSink(RawSink& raw) : raw_(raw) {}
+  char* block() override { return block_; }
+  void put(std::size_t size, bool awaited) override;
+  int finish() override { return error_; }
+  int error() const override { return error_; }
+
+ private:
+  RawSink& raw_;
+  int error_ = 0;
+  char block_[kBlockSize];
+};
+
+// A write of the conversion's output failed: the scan stops, as nothing
+// more can reach it.
+struct OutputFailure {};
 
 class TextOutput {
  public:
-  // Writes descriptor `fd`, in blocks, and whatever is buffered at flush().
-  explicit TextOutput(int fd);
+  // After a failed write: kDrop drops what follows; kStop also throws
+  // OutputFailure from the write that hands a block over.
+  enum class OnFailure { kDrop, kStop };
+  explicit TextOutput(Sink& sink, OnFailure on_failure = OnFailure::kDrop)
+      : sink_(sink), on_failure_(on_failure), buffer_(sink.block()) {}
 
-  // Appends `text`, each LF as CR LF. After a failure, text is dropped.
+  // Appends `text`, each LF as CR LF.
   void write(std::string_view text) {
     // Most texts are a token short enough to copy here with no loop: a
     // line's LF, if any, is its last byte.
@@ -84,31 +174,70 @@ class TextOutput {
   }
 
   // Appends, as they stand, the bytes `format(place)` writes at `place` and
-  // returns the count of: at most `max` of them, each LF already after its
-  // CR. The text is made in place, never copied.
+  // returns the count of: at most `room` bytes are written at `place`,
+  // scratch included, and each LF of the count follows its CR. The text is
+  // made in place, never copied.
   template <typename Format>
-  void write_formatted(std::size_t max, Format format) {
-    if (kBufferSize - used_ < max) drain();
+  void write_formatted(std::size_t room, Format format) {
+    assert(room <= kBufferSize);
+    if (kBufferSize - used_ < room) drain();
     const std::size_t length = format(buffer_ + used_);
-    assert(length <= max && each_lf_after_cr({buffer_ + used_, length}));
+    assert(length <= room && each_lf_after_cr({buffer_ + used_, length}));
     used_ += length;
   }
 
-  // Hands everything buffered to the descriptor; false once anything failed.
+  // Hands what is buffered to the sink now, without waiting for it to be
+  // written: for a reader who waits for each line.
+  void hand_over() {
+    if (used_ > 0) drain(true);
+  }
+
+  // Hands everything over and waits until it is written; false once any
+  // write failed. Never throws.
   bool flush();
 
   // errno of the first failed write, 0 while none failed.
-  int error() const { return error_; }
+  int error() const { return sink_.error(); }
+
+  static bool each_lf_after_cr(std::string_view text);
 
  private:
   void write_long(std::string_view text);
-  void drain();
-  static bool each_lf_after_cr(std::string_view text);
+  void drain(bool awaited = false);
 
-  static constexpr std::size_t kBufferSize = 64 * 1024;
+  static constexpr std::size_t kBufferSize = Sink::kBlockSize;
   static constexpr std::size_t kShortText = 32;
-  int fd_;
-  int error_ = 0;
+  Sink& sink_;
+  OnFailure on_failure_;
+  char* buffer_;
   std::size_t used_ = 0;
-  char buffer_[kBufferSize];
+};
+
+// A sink that appends every block to a string.
+class StringSink final : public Sink {
+ public:
+  explicit StringSink(std::string& text) : text_(text) {}
+  char* block() override { return block_; }
+  void put(std::size_t size, bool) override { text_.append(block_, size); }
+  int finish() override { return 0; }
+  int error() const override { return 0; }
+
+ private:
+  std::string& text_;
+  char block_[kBlockSize];
+};
+
+// A TextOutput that writes a descriptor as each block fills: standard error,
+// --help, and the tests' files.
+class DescriptorOutput {
+ public:
+  explicit DescriptorOutput(int fd) : descriptor_(fd), sink_(descriptor_), text_(sink_) {}
+  DescriptorOutput(const DescriptorOutput&) = delete;
+  DescriptorOutput& operator=(const DescriptorOutput&) = delete;
+  TextOutput& text() { return text_; }
+
+ private:
+  Descriptor descriptor_;
+  WritingSink sink_;
+  TextOutput text_;
 };

@@ -1,14 +1,14 @@
-// libFuzzer target: one whole conversion of arbitrary bytes, in process, by each scanner. Besides what the
-// sanitizers catch, the hand-written scanner must write the same output and calibration messages as flex's
-// scanner from the rules, and no LF without its CR; a conversion that fails is a finding too. The unit tests run it on every end-to-end case.
+// libFuzzer target: whole conversions of arbitrary bytes, in process. Besides what the sanitizers catch, the
+// hand-written scanner must write the same output and calibration messages as flex's scanner from the rules; no
+// LF may go without its CR, and a conversion that fails is a finding too. The unit tests run it on every
+// end-to-end case.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "../scratch_file.h"
-#include "floatdump.h"
+#include "../harness.h"
 
 namespace {
 
@@ -17,29 +17,19 @@ namespace {
   std::abort();
 }
 
-bool has_lone_lf(const std::string& text) {
-  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
-    if (at == 0 || text[at - 1] != '\r') return true;
-  return false;
-}
-
 // The output and the messages, one after the other.
-std::string convert_with(Scanner scanner, std::string_view bytes) {
-  ScratchFile input(bytes), output, messages;
-  TextInput in(input.fd());
-  TextOutput out(output.fd()), diagnostics(messages.fd());
-  const int status = convert(scanner, in, out, diagnostics, "memory");
-  if (status != 0) fail("a conversion failed");
-  const std::string converted = output.contents(), reported = messages.contents();
-  if (has_lone_lf(converted) || has_lone_lf(reported)) fail("an LF was written without its CR");
-  return converted + "\n--- messages:\n" + reported;
+std::string checked(const Converted& converted) {
+  if (converted.status != 0) fail("a conversion failed");
+  if (!TextOutput::each_lf_after_cr(converted.output) || !TextOutput::each_lf_after_cr(converted.messages))
+    fail("an LF was written without its CR");
+  return converted.output + "\n--- messages:\n" + converted.messages;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  if (convert_with(Scanner::kFile, bytes) != convert_with(Scanner::kFlex, bytes))
-    fail("the hand-written scanner differs from flex's");
+  const std::string file = checked(convert_bytes(Scanner::kFile, bytes));
+  if (file != checked(convert_bytes(Scanner::kFlex, bytes))) fail("the hand-written scanner differs from flex's");
   return 0;
 }

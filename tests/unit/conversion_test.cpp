@@ -11,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "../scratch_file.h"
-#include "floatdump.h"
+#include "../harness.h"
 #include "scripted_device.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);  // tests/fuzz/convert_fuzz.cpp
@@ -87,12 +86,10 @@ TEST(ScannerFailure, EndsWithStatus2AndKeepsTheConvertedText) {
     for (const Scanner scanner : f.scanners) {
       SCOPED_TRACE(testing::Message() << f.what << (scanner == Scanner::kFlex ? ", flex" : ", file"));
       ScriptedDevice device(f.reads);
-      ScratchFile output, messages;
-      TextInput in(-1, ScriptedDevice::read);
-      TextOutput out(output.fd()), diagnostics(messages.fd());
-      EXPECT_EQ(2, convert(scanner, in, out, diagnostics, "memory", f.largest_allocation));
-      EXPECT_EQ(f.message + "\r\n", messages.contents());
-      EXPECT_EQ(f.output, output.contents());
+      const Converted converted = convert_raw(scanner, device, f.largest_allocation);
+      EXPECT_EQ(2, converted.status);
+      EXPECT_EQ(f.message + "\r\n", converted.messages);
+      EXPECT_EQ(f.output, converted.output);
     }
 }
 
@@ -107,11 +104,8 @@ TEST(Conversion, TwoAtOnceEachGiveTheirOwnBytes) {
     threads[i] = std::thread([&, i] {
       const std::string bytes = bytes_of(kCases / (std::string(names[i]) + ".in"));
       for (int round = 0; round < 20; ++round) {
-        ScratchFile input(bytes), output, messages;
-        TextInput in(input.fd());
-        TextOutput out(output.fd()), diagnostics(messages.fd());
-        convert(round % 2 ? Scanner::kFlex : Scanner::kFile, in, out, diagnostics, "memory");
-        converted[i] += output.contents() + messages.contents();
+        const Converted run = convert_bytes(round % 2 ? Scanner::kFlex : Scanner::kFile, bytes);
+        converted[i] += run.output + run.messages;
       }
     });
   for (int i = 0; i < 2; ++i) {

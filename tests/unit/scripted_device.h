@@ -1,5 +1,6 @@
-// A fake input device for the unit tests: what it returns, read by read, is bytes or a failure ("EINTR",
-// "EIO"); after the last, end of input. "never read" fails the test if it is read.
+// A fake input device for the unit tests: what it returns, read by read, is
+// bytes or a failure ("EINTR", "EIO"); after the last, end of input.
+// "never read" fails the test if it is read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,11 +10,13 @@
 #include <string>
 #include <vector>
 
-class ScriptedDevice {
- public:
-  explicit ScriptedDevice(const std::vector<std::string>& reads) { steps_.assign(reads.begin(), reads.end()); }
+#include "text_stream.h"
 
-  static std::ptrdiff_t read(int, void* buffer, std::size_t count) {
+class ScriptedDevice final : public RawSource {
+ public:
+  explicit ScriptedDevice(const std::vector<std::string>& reads) : steps_(reads.begin(), reads.end()) {}
+
+  std::ptrdiff_t read(char* buffer, std::size_t max) override {
     if (steps_.empty()) return 0;
     std::string& step = steps_.front();
     if (step == "never read") ADD_FAILURE() << "read on after Ctrl-Z";
@@ -22,13 +25,12 @@ class ScriptedDevice {
       steps_.pop_front();
       return -1;
     }
-    const std::size_t n = step.copy(static_cast<char*>(buffer), count);
-    step.erase(step.begin(), step.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::size_t n = step.copy(buffer, max);
+    step.erase(0, n);
     if (step.empty()) steps_.pop_front();
     return static_cast<std::ptrdiff_t>(n);
   }
 
  private:
-  // The script of the test under way: a raw read is a plain function, with no object of its own.
-  inline static std::deque<std::string> steps_;
+  std::deque<std::string> steps_;
 };

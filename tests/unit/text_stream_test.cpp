@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <string>
 #include <vector>
 
-#include "../scratch_file.h"
 #include "scripted_device.h"
 
 namespace {
@@ -31,7 +32,7 @@ TEST(TextInput, FoldsCrLfAndStopsAtCtrlZ) {
   for (const auto& c : cases)
     for (std::size_t max : {1, 2, 3, 8192}) {
       ScriptedDevice device(c.reads);
-      TextInput in(-1, ScriptedDevice::read);
+      TextInput in(device);
       std::string delivered;
       std::vector<char> buffer(max);
       std::ptrdiff_t got;
@@ -41,14 +42,65 @@ TEST(TextInput, FoldsCrLfAndStopsAtCtrlZ) {
 }
 
 TEST(TextOutput, WritesEveryLfAsCrLf) {
-  ScratchFile file;
-  TextOutput out(file.fd());
+  std::string written;
+  StringSink sink(written);
+  TextOutput out(sink);
   for (const char* text : {"a\nb\r\n", "\n", "\x1a\r"}) out.write(text);
-  out.write(std::string(300000, '\n'));  // more than the buffer holds, all of it doubled
+  out.write(std::string(300000, '\n'));  // more than a block holds, all of it doubled
   out.flush();
   std::string expected = "a\r\nb\r\r\n\r\n\x1a\r";
   for (int i = 0; i < 300000; ++i) expected += "\r\n";
-  EXPECT_EQ(expected, file.contents());
+  EXPECT_EQ(expected, written);
+}
+
+// A device that takes, write by write, at most the number of bytes its next step says, or fails with it ("EINTR",
+// "ENOSPC"); after the last step, everything.
+class ScriptedWrites final : public RawSink {
+ public:
+  explicit ScriptedWrites(std::vector<std::string> steps) : steps_(steps.begin(), steps.end()) {}
+  std::ptrdiff_t write(const char* data, std::size_t size) override {
+    std::size_t n = size;
+    if (!steps_.empty()) {
+      const std::string step = steps_.front();
+      steps_.pop_front();
+      if (step == "EINTR" || step == "ENOSPC") {
+        errno = step == "EINTR" ? EINTR : ENOSPC;
+        return -1;
+      }
+      n = std::min<std::size_t>(n, std::stoul(step));
+    }
+    written.append(data, n);
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  std::string written;
+
+ private:
+  std::deque<std::string> steps_;
+};
+
+// A block goes out whole through partial and interrupted writes; a failure keeps what went before it and drops
+// all after, and a device that takes nothing is a failure, not a loop.
+TEST(WritingSink, GoesOnAfterPartialWritesUntilOneFails) {
+  const struct {
+    std::vector<std::string> steps;
+    std::string written;
+    int error;
+  } cases[] = {
+      {{"1", "EINTR", "3", "EINTR"}, "abc\r\ndef" "more\r\n", 0},
+      {{"5", "ENOSPC", "7"}, "abc\r\n", ENOSPC},
+      {{"4", "0"}, "abc\r", EIO},
+  };
+  for (const auto& c : cases) {
+    ScriptedWrites device(c.steps);
+    WritingSink sink(device);
+    TextOutput out(sink);
+    out.write("abc\ndef");
+    out.flush();
+    out.write("more\n");
+    EXPECT_EQ(c.error == 0, out.flush());
+    EXPECT_EQ(c.error, out.error());
+    EXPECT_EQ(c.written, device.written);
+  }
 }
 
 }  // namespace
