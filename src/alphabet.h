@@ -1,7 +1,8 @@
-// The alphabet of result files, in one place: which bytes may start a token,
-// which are hexadecimal digits and what they are worth, which close an
-// integer field. The scanner's 16-byte searches are built from these tables
-// (and checked against them in the tests), so the rules are spelled once.
+// The alphabet of result files, in one place: the marks that open and close
+// fields and quoted text, the line-start markers, the hexadecimal digits and
+// what they are worth. The hand-written scanner's dispatch and its 16-byte
+// searches are built from these tables (the searches checked against them
+// in the tests), so each mark is spelled once.
 #pragma once
 
 #include <array>
@@ -18,13 +19,46 @@
 
 namespace alphabet {
 
-// The bytes that may start a token other than a plain character outside a
-// calibration line: the line end (a line-start marker may follow it), the
-// two quotes and the three opening marks.
-inline constexpr std::array<char, 6> kTokenStarts = {'\n', '"', '\'', '!', '(', '{'};
+// The start conditions of floatdump.l.
+enum class Condition { kInitial, kFloatCalibration, kDoubleCalibration };
 
-// The first letters of the line-start markers F1, F2, EF, ED.
-inline constexpr std::array<char, 2> kMarkerLetters = {'E', 'F'};
+// What a byte opens outside a calibration line, for the scanner's one
+// dispatch on a token's first byte.
+enum class TokenKind : std::uint8_t { kPlain, kQuotedText, kFloatField, kIntegerField };
+
+// The marks that open a token other than a plain character.
+struct OpeningMark {
+  char byte;
+  TokenKind kind;
+};
+inline constexpr std::array<OpeningMark, 5> kOpeningMarks = {{
+    {'"', TokenKind::kQuotedText},
+    {'\'', TokenKind::kQuotedText},
+    {'!', TokenKind::kFloatField},
+    {'(', TokenKind::kIntegerField},  // unsigned
+    {'{', TokenKind::kIntegerField},  // signed
+}};
+
+// The first two bytes of a calibration line, and the calibration its fields feed.
+struct LineStartMarker {
+  char first;
+  char second;
+  Condition condition;
+};
+inline constexpr std::array<LineStartMarker, 4> kLineStartMarkers = {{
+    {'F', '1', Condition::kFloatCalibration},
+    {'F', '2', Condition::kDoubleCalibration},
+    {'E', 'F', Condition::kFloatCalibration},
+    {'E', 'D', Condition::kDoubleCalibration},
+}};
+
+// The bytes where plain text may end: the opening marks, and the line end,
+// after which a line-start marker may follow.
+inline constexpr auto kTokenStarts = [] {
+  std::array<char, kOpeningMarks.size() + 1> bytes{'\n'};
+  for (std::size_t i = 0; i < kOpeningMarks.size(); ++i) bytes[i + 1] = kOpeningMarks[i].byte;
+  return bytes;
+}();
 
 // An integer field's closing mark: 0 for ')', 1 for '}', 2 for ']'.
 inline constexpr std::uint8_t kNotClosing = 3;
@@ -39,7 +73,18 @@ constexpr std::array<bool, 256> table_of(const std::array<char, N>& bytes) {
 }  // namespace detail
 
 inline constexpr auto kIsTokenStart = detail::table_of(kTokenStarts);
-inline constexpr auto kIsMarkerLetter = detail::table_of(kMarkerLetters);
+
+inline constexpr auto kTokenKinds = [] {
+  std::array<TokenKind, 256> table{};  // all kPlain
+  for (const OpeningMark& mark : kOpeningMarks) table[static_cast<unsigned char>(mark.byte)] = mark.kind;
+  return table;
+}();
+
+inline constexpr auto kIsMarkerLetter = [] {
+  std::array<bool, 256> table{};
+  for (const LineStartMarker& marker : kLineStartMarkers) table[static_cast<unsigned char>(marker.first)] = true;
+  return table;
+}();
 
 // A table rather than comparisons: the digits of dumps are random, and a
 // branch per digit on its kind would be mispredicted half the time.
@@ -59,7 +104,10 @@ inline constexpr auto kClosingMark = [] {
 }();
 
 inline bool is_token_start(char c) { return kIsTokenStart[static_cast<unsigned char>(c)]; }
+inline TokenKind token_kind(char c) { return kTokenKinds[static_cast<unsigned char>(c)]; }
+inline bool is_marker_letter(char c) { return kIsMarkerLetter[static_cast<unsigned char>(c)]; }
 inline bool is_hex_digit(char c) { return kIsHexDigit[static_cast<unsigned char>(c)]; }
+inline std::uint8_t closing_mark(char c) { return kClosingMark[static_cast<unsigned char>(c)]; }
 
 // requires `digit` to be a hex digit (the scanner admits no other). No
 // branch: digits of random dumps would defeat branch prediction.
@@ -132,13 +180,6 @@ inline unsigned non_hex_digits(const char* from) {
   for (int i = 0; i < 16; ++i) other |= unsigned{!is_hex_digit(from[i])} << i;
   return other;
 #endif
-}
-
-// Bytes that may start a token among the 64 at `from`, bit i for from[i].
-inline std::uint64_t token_starts_of_block(const char* from) {
-  std::uint64_t starts = 0;
-  for (int i = 0; i < 4; ++i) starts |= std::uint64_t{token_starts(from + 16 * i)} << (16 * i);
-  return starts;
 }
 
 }  // namespace alphabet

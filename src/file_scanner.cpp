@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -9,28 +10,34 @@
 
 #include "alphabet.h"
 #include "entiers.h"
+#include "floatieee.h"
 #include "messages.h"
 
 namespace {
 
-// The start conditions of floatdump.l.
-enum class Condition { kInitial, kFloatCalibration, kDoubleCalibration };
+using alphabet::Condition;
+using alphabet::TokenKind;
+
+// How the scanner uses its buffers. Input: no byte at or past the end of
+// what is read is ever looked at; 16 bytes are classified at once only where
+// 16 are read. Output: plain text is copied 16 bytes at a time, so up to 15
+// bytes past what a copy keeps are scratch, within the room it asked for.
+constexpr std::size_t kLook = 16;
 
 // The first byte of [from, to) that is no hex digit, or `to`.
 const char* skip_hex_digits(const char* from, const char* to) {
-  for (; to - from >= 16; from += 16)
+  for (; to - from >= static_cast<std::ptrdiff_t>(kLook); from += kLook)
     if (const unsigned other = alphabet::non_hex_digits(from)) return from + std::countr_zero(other);
   while (from < to && alphabet::is_hex_digit(*from)) ++from;
   return from;
 }
 
 // Copies [from, to) to `out` up to the first byte that may start a token and
-// returns that byte, or `to`; `out` moves on by as much. A block of 16 is
-// stored whole before it is searched, so up to 15 bytes past the copy are
-// scratch at `out`.
+// returns that byte, or `to`; `out` moves on by as much. Stores up to 15
+// bytes of scratch past the copy.
 const char* copy_to_token_start(const char* from, const char* to, char*& out) {
-  for (; to - from >= 16; from += 16, out += 16) {
-    std::memcpy(out, from, 16);
+  for (; to - from >= static_cast<std::ptrdiff_t>(kLook); from += kLook, out += kLook) {
+    std::memcpy(out, from, kLook);
     if (const unsigned starts = alphabet::token_starts(from)) {
       const int length = std::countr_zero(starts);
       out += length;
@@ -41,12 +48,6 @@ const char* copy_to_token_start(const char* from, const char* to, char*& out) {
   return from;
 }
 
-// The conversions of integer fields, [opened by '{'][closing mark].
-using IntegerConversion = void (*)(std::string_view field, TextOutput& out);
-constexpr IntegerConversion kIntegerConversions[2][3] = {
-    {entiers::unsigned_binary, entiers::unsigned_decimal, entiers::unsigned_hexadecimal},
-    {entiers::signed_binary, entiers::signed_decimal, entiers::signed_hexadecimal}};
-
 // The first `a` or `b` in [from, to), or `to`.
 const char* find_either(const char* from, const char* to, char a, char b) {
   const void* first_a = std::memchr(from, a, static_cast<std::size_t>(to - from));
@@ -54,6 +55,18 @@ const char* find_either(const char* from, const char* to, char a, char b) {
   const void* first_b = std::memchr(from, b, static_cast<std::size_t>(limit - from));
   return first_b ? static_cast<const char*>(first_b) : limit;
 }
+
+// The conversions of integer fields, [opened by '{'][closing mark]. Looked
+// up, not branched to: the marks of a dump follow no pattern a branch could learn.
+using IntegerConversion = void (*)(std::string_view field, TextOutput& out);
+constexpr IntegerConversion kIntegerConversions[2][3] = {
+    {entiers::unsigned_binary, entiers::unsigned_decimal, entiers::unsigned_hexadecimal},
+    {entiers::signed_binary, entiers::signed_decimal, entiers::signed_hexadecimal}};
+
+// Plain text is copied at most this much at a time, so that its worst case,
+// every byte a line end written as CR LF, fits in the room of one write.
+constexpr std::size_t kPlainRun = 8 * 1024;
+constexpr std::size_t kPlainRoom = 2 * kPlainRun;
 
 // One scan of one conversion's input; the buffer lives as long as the scanner.
 class FileScanner {
@@ -66,27 +79,27 @@ class FileScanner {
   void run();
 
  private:
-  // The token being matched starts at pos_; offsets below count from there.
-  char byte(std::size_t k) const { return buffer_[pos_ + k]; }
-  // Whether the byte at offset k is read, reading more if needed.
+  // The token being matched starts at pos_; offsets k count from there.
+  char byte(std::size_t k) const {
+    assert(pos_ + k < end_);
+    return buffer_[pos_ + k];
+  }
+  // Whether the byte at offset k is read, reading on if needed.
   bool has(std::size_t k) { return pos_ + k < end_ || read_until(k); }
   bool read_until(std::size_t k);
-  bool read_more();
-  std::string_view taken(std::size_t length);  // ends the token of `length` bytes
+  void make_room();
+  // Ends the token of `length` bytes at pos_: the scan goes on after it.
+  std::string_view taken(std::size_t length);
 
-  void scan_initial();
-  // What a block's token start turns out to be.
-  enum class Token { kField, kPlainMark, kLeftToScanInitial };
-  bool walk_blocks();
-  Token field_in_block(const char* at, std::size_t open, std::size_t& next);
+  // The rules, a function for each group.
   bool line_start_marker();
-  std::size_t quoted_text();
-  std::size_t digits_end();  // offset of the first byte after the mark that is no hex digit
-  std::size_t long_digits_end();  // the same, reading on as far as the digits go
-  void field(char open);
-  void float_field();
   void plain_text();
-  void scan_calibration();
+  void quoted_text();
+  void float_field();
+  void integer_field();
+  void calibration_line();
+  std::size_t digits_end();
+  std::size_t long_digits_end();
 
   Conversion& conversion_;
   TextOutput& out_;
@@ -95,7 +108,7 @@ class FileScanner {
   std::size_t pos_ = 0;  // buffer_[pos_, end_) is read and not yet matched
   std::size_t end_ = 0;
   bool input_ended_ = false;
-  bool at_line_start_ = true;
+  bool at_line_start_ = true;  // the last token matched ended with a line end
   Condition condition_ = Condition::kInitial;
 };
 
@@ -111,203 +124,80 @@ FileScanner::FileScanner(Conversion& conversion)
   if (!buffer_) Conversion::fail(messages::kNoMemory);
 }
 
+// Every token goes through here: the calibration lines' rules, or in
+// INITIAL the line-start markers, then one dispatch on the first byte.
 void FileScanner::run() {
   while (has(0)) {
-    if (condition_ == Condition::kInitial)
-      scan_initial();
-    else
-      scan_calibration();
+    if (condition_ != Condition::kInitial || at_line_start_) {  // one test for the rare cases
+      if (condition_ != Condition::kInitial) {
+        calibration_line();
+        continue;
+      }
+      if (line_start_marker()) continue;
+    }
+    switch (alphabet::token_kind(byte(0))) {
+      case TokenKind::kQuotedText:
+        quoted_text();
+        break;
+      case TokenKind::kFloatField:
+        float_field();
+        break;
+      case TokenKind::kIntegerField:
+        integer_field();
+        break;
+      case TokenKind::kPlain:
+        plain_text();
+        break;
+    }
   }
 }
 
 bool FileScanner::read_until(std::size_t k) {
-  while (pos_ + k >= end_)
-    if (!read_more()) return false;
+  while (pos_ + k >= end_) {
+    if (input_ended_) return false;
+    if (end_ == capacity_) make_room();
+    const std::size_t got = conversion_.read(buffer_ + end_, capacity_ - end_);
+    if (got == 0) {
+      input_ended_ = true;
+      return false;
+    }
+    end_ += got;
+  }
   return true;
 }
 
 // Keeps the pending token whole: it moves to the start of the buffer, and
 // when it fills the buffer, the buffer grows as flex's does (doubling, then
 // an eighth at a time near INT_MAX).
-bool FileScanner::read_more() {
-  if (input_ended_) return false;
-  if (end_ == capacity_) {
-    if (pos_ > 0) {
-      std::memmove(buffer_, buffer_ + pos_, end_ - pos_);
-      end_ -= pos_;
-      pos_ = 0;
-    } else {
-      const std::size_t grown = capacity_ * 2 <= INT_MAX ? capacity_ * 2 : capacity_ + capacity_ / 8;
-      buffer_ = static_cast<char*>(conversion_.reallocate(buffer_, grown));
-      if (!buffer_) Conversion::fail(messages::kBufferOverflow);
-      capacity_ = grown;
-    }
+void FileScanner::make_room() {
+  if (pos_ > 0) {
+    std::memmove(buffer_, buffer_ + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    return;
   }
-  const std::size_t got = conversion_.read(buffer_ + end_, capacity_ - end_);
-  if (got == 0) input_ended_ = true;
-  end_ += got;
-  return got > 0;
+  const std::size_t grown = capacity_ * 2 <= INT_MAX ? capacity_ * 2 : capacity_ + capacity_ / 8;
+  buffer_ = static_cast<char*>(conversion_.reallocate(buffer_, grown));
+  if (!buffer_) Conversion::fail(messages::kBufferOverflow);
+  capacity_ = grown;
 }
 
 std::string_view FileScanner::taken(std::size_t length) {
+  assert(length > 0 && pos_ + length <= end_);
   const std::string_view token(buffer_ + pos_, length);
   pos_ += length;
   at_line_start_ = token.back() == '\n';
   return token;
 }
 
-void FileScanner::scan_initial() {
-  if (at_line_start_ && line_start_marker()) return;
-  if (walk_blocks()) return;
-  switch (byte(0)) {
-    case '"':
-    case '\'':
-      out_.write_plain(taken(std::max<std::size_t>(quoted_text(), 1)));  // a quoted text has no line end
-      return;
-    case '!':
-      float_field();
-      return;
-    case '(':
-    case '{':
-      field(byte(0));
-      return;
-    default:
-      plain_text();
-  }
-}
-
-// What the scanner looks at past a block: the block, and the digits and closing
-// mark of a field that starts in it and has fewer than 32 digits.
-constexpr std::size_t kLookahead = 128;
-
-// The common tokens a block at a time: the 64 bytes at the position are
-// classified at once, then plain text, line ends and fields are found in the
-// masks. Leaves to scan_initial what is rare (a quote, a line starting with a
-// marker's first letter, a field of 32 digits or more) and the buffer's last
-// bytes; false when it matched nothing.
-bool FileScanner::walk_blocks() {
-  while (end_ - pos_ < kLookahead && read_more()) {
-  }
-  const std::size_t start = pos_;
-  while (end_ - pos_ >= kLookahead) {
-    const char* const at = buffer_ + pos_;
-    std::uint64_t starts = alphabet::token_starts_of_block(at);
-    std::size_t from = 0;  // the block's bytes before it are matched
-    for (;;) {
-      // `.` ECHO up to the next token that is no line end, and flex's default
-      // rule for each line end on the way (CR LF). At most 128 bytes are
-      // kept (64 line ends); each copy may run on 64 bytes past them, as
-      // scratch.
-      std::size_t t;
-      bool marker = false;  // a line starts with E or F: it may start with a marker
-      out_.write_formatted(4 * 64, [&](char* text) {
-        char* to = text;
-        for (;;) {
-          t = starts ? static_cast<std::size_t>(std::countr_zero(starts)) : 64;
-          std::memcpy(to, at + from, 64);
-          to += t - from;
-          if (t == 64 || at[t] != '\n') break;
-          *to++ = '\r';
-          *to++ = '\n';
-          from = t + 1;
-          starts &= starts - 1;
-          if (alphabet::kIsMarkerLetter[static_cast<unsigned char>(at[from])]) {
-            marker = true;
-            break;
-          }
-        }
-        return static_cast<std::size_t>(to - text);
-      });
-      if (marker || t == 64) {
-        pos_ += marker ? from : 64;
-        at_line_start_ = marker || from == 64;
-        if (marker) return true;
-        break;
-      }
-      std::size_t next = t + 1;  // the token's end
-      const Token token = field_in_block(at, t, next);
-      at_line_start_ = false;  // only ever needed before an E or F
-      if (token == Token::kLeftToScanInitial) {
-        pos_ += t;
-        return pos_ > start;
-      }
-      // A plain mark is copied with the text after it.
-      from = token == Token::kPlainMark ? t : next;
-      if (next >= 64) {
-        pos_ += from;
-        break;
-      }
-      starts &= ~std::uint64_t{0} << next;
-    }
-  }
-  return pos_ > start;
-}
-
-// !{HEX}*! and \({HEX}*\) \({HEX}*\} \({HEX}*\] and the same with \{, at
-// `open` in the block at `at`: the field is converted and `next` set past it;
-// or its mark is a plain character; or it is left to scan_initial (a quote,
-// or 32 digits or more).
-FileScanner::Token FileScanner::field_in_block(const char* at, std::size_t open, std::size_t& next) {
-  if (at[open] == '"' || at[open] == '\'') return Token::kLeftToScanInitial;
-  const char* const digits = at + open + 1;
-  const std::uint64_t other =
-      alphabet::non_hex_digits(digits) | std::uint64_t{alphabet::non_hex_digits(digits + 16)} << 16;
-  if (other == 0) return Token::kLeftToScanInitial;
-  const char* const close = digits + std::countr_zero(other);
-  const std::string_view field(at + open, static_cast<std::size_t>(close - (at + open)) + 1);
-  if (at[open] == '!') {
-    if (*close != '!') return Token::kPlainMark;
-    floatieee::rewrite_float_field(conversion_.calibration(), field, out_);
-  } else {
-    const std::uint8_t mark = alphabet::kClosingMark[static_cast<unsigned char>(*close)];
-    if (mark == alphabet::kNotClosing) return Token::kPlainMark;
-    kIntegerConversions[at[open] == '{'][mark](field, out_);
-  }
-  next = field.size() + open;
-  return Token::kField;
-}
-
-// ^F1 ^EF enter FLOAT_CALIBRATION, ^F2 ^ED DOUBLE_CALIBRATION; nothing is written.
-bool FileScanner::line_start_marker() {
-  const char first = byte(0);
-  if ((first != 'F' && first != 'E') || !has(1)) return false;
-  const char second = byte(1);
-  if ((first == 'F' && second == '1') || (first == 'E' && second == 'F'))
-    condition_ = Condition::kFloatCalibration;
-  else if ((first == 'F' && second == '2') || (first == 'E' && second == 'D'))
-    condition_ = Condition::kDoubleCalibration;
-  else
-    return false;
-  taken(2);
-  return true;
-}
-
-// (\"[^"\n]*\")+ and ('[^'\n]*')+: the length of the longest run of whole
-// segments glued together, 0 when not even one closes before the line ends.
-std::size_t FileScanner::quoted_text() {
-  const char quote = byte(0);
-  std::size_t matched = 0;
-  std::size_t k = 1;  // inside a segment: looking for its closing quote
-  while (has(k)) {
-    const char* from = buffer_ + pos_ + k;
-    const char* stop = find_either(from, buffer_ + end_, quote, '\n');
-    k += static_cast<std::size_t>(stop - from);
-    if (stop == buffer_ + end_) continue;  // read on
-    if (*stop == '\n') break;
-    matched = ++k;  // the segment closed; a quote right after opens the next
-    if (!has(k) || byte(k) != quote) break;
-    ++k;
-  }
-  return matched;
-}
-
-// Nearly every field has at most 31 digits and is read whole: one or two
-// looks at 16 bytes find its end.
-std::size_t FileScanner::digits_end() {
-  if (end_ - pos_ > 32) {
-    const char* digits = buffer_ + pos_ + 1;
+// The offset of the first byte after the opening mark that is no hex digit,
+// reading on as far as the digits go; at the end of input, its offset. A
+// field of fewer than 32 digits that is read whole takes one or two looks.
+inline std::size_t FileScanner::digits_end() {
+  if (end_ - pos_ > 2 * kLook) {
+    const char* const digits = buffer_ + pos_ + 1;
     if (const unsigned other = alphabet::non_hex_digits(digits)) return 1 + std::countr_zero(other);
-    if (const unsigned other = alphabet::non_hex_digits(digits + 16)) return 17 + std::countr_zero(other);
+    if (const unsigned other = alphabet::non_hex_digits(digits + kLook)) return 1 + kLook + std::countr_zero(other);
   }
   return long_digits_end();
 }
@@ -315,82 +205,112 @@ std::size_t FileScanner::digits_end() {
 std::size_t FileScanner::long_digits_end() {
   std::size_t k = 1;
   while (has(k)) {
-    const char* from = buffer_ + pos_ + k;
-    const char* stop = skip_hex_digits(from, buffer_ + end_);
+    const char* const from = buffer_ + pos_ + k;
+    const char* const stop = skip_hex_digits(from, buffer_ + end_);
     k += static_cast<std::size_t>(stop - from);
-    if (stop < buffer_ + end_) return k;
+    if (stop < buffer_ + end_) break;
   }
   return k;
 }
 
-// \({HEX}*\) \({HEX}*\} \({HEX}*\] and the same with \{: an integer field,
-// else the mark is a plain character. The conversion is looked up, not
-// branched to: the marks of a dump follow no pattern a branch could learn.
-void FileScanner::field(char open) {
-  const std::size_t k = digits_end();
-  const std::uint8_t close = has(k) ? alphabet::kClosingMark[static_cast<unsigned char>(byte(k))] : alphabet::kNotClosing;
-  if (close == alphabet::kNotClosing) {
-    out_.write_plain(taken(1));
-    return;
+// ^F1 ^EF enter FLOAT_CALIBRATION, ^F2 ^ED DOUBLE_CALIBRATION; nothing is written.
+bool FileScanner::line_start_marker() {
+  if (!alphabet::is_marker_letter(byte(0)) || !has(1)) return false;
+  for (const alphabet::LineStartMarker& marker : alphabet::kLineStartMarkers) {
+    if (byte(0) == marker.first && byte(1) == marker.second) {
+      condition_ = marker.condition;
+      taken(2);
+      return true;
+    }
   }
-  kIntegerConversions[open == '{'][close](taken(k + 1), out_);
+  return false;
 }
 
-// !{HEX}*!: a float field, else the mark is a plain character.
-void FileScanner::float_field() {
-  const std::size_t k = digits_end();
-  if (has(k) && byte(k) == '!')
-    floatieee::rewrite_float_field(conversion_.calibration(), taken(k + 1), out_);
-  else
-    out_.write_plain(taken(1));
-}
-
-// `.` ECHO, one character after another, and flex's default rule for the
-// line end: everything up to the next byte that may start another token is
-// copied in one piece, line after line while no line starts with one, at
-// most kPlainRun bytes at a time.
+// `.` ECHO for each plain byte, and flex's default rule for each line end,
+// written as CR LF: everything up to the next byte that may start a token
+// goes out in one piece. A line-start marker may follow a line end, so the
+// piece ends there when the next line begins with a marker's first letter
+// or is not read yet.
 void FileScanner::plain_text() {
-  constexpr std::size_t kPlainRun = 8 * 1024;
-  const char* from = buffer_ + pos_;  // not a token start, or a line end
+  const char* const start = buffer_ + pos_;
   const char* const end = buffer_ + std::min(end_, pos_ + kPlainRun);
-  out_.write_formatted(2 * kPlainRun + 16, [&](char* text) {
+  const char* from = start;
+  out_.write_formatted(kPlainRoom, [&](char* const text) {
     char* to = text;
     for (;;) {
+      assert(to + 2 * (end - from) <= text + kPlainRoom);  // the scratch of a look stays within it
       from = copy_to_token_start(from, end, to);
       if (from == end || *from != '\n') break;
       *to++ = '\r';
       *to++ = '\n';
-      if (++from == end || alphabet::kIsMarkerLetter[static_cast<unsigned char>(*from)] || alphabet::is_token_start(*from))
-        break;
+      if (++from == end || alphabet::is_marker_letter(*from)) break;
     }
     return static_cast<std::size_t>(to - text);
   });
-  taken(static_cast<std::size_t>(from - (buffer_ + pos_)));
+  taken(static_cast<std::size_t>(from - start));
 }
 
-// Inside a calibration line: \n returns to INITIAL, !{HEX}+! calibrates, any
-// other character is swallowed.
-void FileScanner::scan_calibration() {
-  const char first = byte(0);
-  if (first == '\n') {
+// (\"[^"\n]*\")+ and ('[^'\n]*')+: the longest run of closed segments glued
+// together is copied as it stands. A quote that closes no segment before
+// the line ends is a plain character.
+void FileScanner::quoted_text() {
+  const char quote = byte(0);
+  std::size_t matched = 1;  // the quote alone, until a segment closes
+  std::size_t k = 1;        // inside a segment: looking for its closing quote
+  while (has(k)) {
+    const char* const from = buffer_ + pos_ + k;
+    const char* const stop = find_either(from, buffer_ + end_, quote, '\n');
+    k += static_cast<std::size_t>(stop - from);
+    if (stop == buffer_ + end_) continue;  // read on
+    if (*stop == '\n') break;
+    matched = ++k;  // the segment closed; a quote right after opens the next
+    if (!has(k) || byte(k) != quote) break;
+    ++k;
+  }
+  out_.write_plain(taken(matched));
+}
+
+// !{HEX}*!: a float field; else the `!` is a plain character.
+void FileScanner::float_field() {
+  const std::size_t close = digits_end();
+  if (has(close) && byte(close) == '!')
+    floatieee::rewrite_float_field(conversion_.calibration(), taken(close + 1), out_);
+  else
+    out_.write_plain(taken(1));
+}
+
+// \({HEX}*\) \({HEX}*\} \({HEX}*\] and the same opened by \{: an integer
+// field; else the opening mark is a plain character.
+void FileScanner::integer_field() {
+  const std::size_t close = digits_end();
+  const std::uint8_t mark = has(close) ? alphabet::closing_mark(byte(close)) : alphabet::kNotClosing;
+  if (mark == alphabet::kNotClosing) {
+    out_.write_plain(taken(1));
+    return;
+  }
+  kIntegerConversions[byte(0) == '{'][mark](taken(close + 1), out_);
+}
+
+// In FLOAT_CALIBRATION and DOUBLE_CALIBRATION: \n returns to INITIAL,
+// !{HEX}+! calibrates, and `.` swallows every other byte; nothing is written.
+void FileScanner::calibration_line() {
+  if (byte(0) == '\n') {
     condition_ = Condition::kInitial;
     taken(1);
     return;
   }
-  if (first == '!') {
-    const std::size_t k = digits_end();
-    if (k > 1 && has(k) && byte(k) == '!') {
-      const std::string_view token = taken(k + 1);
-      if (condition_ == Condition::kFloatCalibration)
-        floatieee::calibrate_single(conversion_.calibration(), token, conversion_.diagnostics());
-      else
-        floatieee::calibrate_double(conversion_.calibration(), token, conversion_.diagnostics());
-    } else {
+  if (byte(0) == '!') {
+    const std::size_t close = digits_end();
+    if (close == 1 || !has(close) || byte(close) != '!') {
       taken(1);
+    } else if (condition_ == Condition::kFloatCalibration) {
+      floatieee::calibrate_single(conversion_.calibration(), taken(close + 1), conversion_.diagnostics());
+    } else {
+      floatieee::calibrate_double(conversion_.calibration(), taken(close + 1), conversion_.diagnostics());
     }
     return;
   }
-  const char* from = buffer_ + pos_;
+  const char* const from = buffer_ + pos_;  // swallowed up to the next byte that may matter
   taken(static_cast<std::size_t>(find_either(from + 1, buffer_ + end_, '!', '\n') - from));
 }
 
