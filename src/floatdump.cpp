@@ -8,6 +8,7 @@
 #include "file_scanner.h"
 #include "messages.h"
 #include "platform.h"
+#include "threaded_io.h"
 
 namespace {
 
@@ -123,13 +124,22 @@ int floatdump_main(int argc, char** argv) {
       return 2;
     }
   }
-  Descriptor in_file(in_fd), out_file(out_fd);
-  TextInput in(in_file, platform::is_console(in_fd));
-  WritingSink out(out_file);
   // flex's interactive matching acts on a token as soon as it is complete,
   // which is what a terminal needs; files and pipes get the hand-written
-  // scanner, which copies plain text a block at a time. Both follow the same rules.
-  const int status = convert(in.interactive() ? Scanner::kFlex : Scanner::kFile, in, out, errors, out_name);
+  // scanner, which copies plain text a block at a time, while threads of
+  // their own read and write. Both scanners follow the same rules.
+  int status;
+  if (platform::is_console(in_fd)) {
+    Descriptor in_file(in_fd), out_file(out_fd);
+    TextInput in(in_file, true);
+    WritingSink out(out_file);
+    status = convert(Scanner::kFlex, in, out, errors, out_name);
+  } else {
+    ThreadedInput in(in_fd);
+    Descriptor out_file(out_fd);
+    ThreadedOutput out(out_file, [&in] { in.stop(); });
+    status = convert(Scanner::kFile, in, out, errors, out_name);
+  }
   if (status != 0) return status;
   if (platform::close(out_fd) != 0) {
     messages::write(errors, messages::kErrorWriting, {out_name, messages::reason(errno)});

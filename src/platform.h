@@ -28,6 +28,10 @@ bool take_standard_streams(bool closed[3]);
 int open_for_reading(const char* path);
 int open_for_writing(const char* path);
 
+// A pipe, its read end in ends[0] and its write end in ends[1], raw and not
+// inherited by children; false with errno set.
+bool open_pipe(int (&ends)[2]);
+
 // The raw bytes, as POSIX read and write: the count, or -1 with errno set.
 std::ptrdiff_t read(int fd, void* buffer, std::size_t count);
 std::ptrdiff_t write(int fd, const void* buffer, std::size_t count);
@@ -47,5 +51,26 @@ bool same_file(int a, int b);
 
 // Empties the file open for writing on `fd`; false with errno set.
 bool truncate(int fd);
+
+// A wait for input that another thread can end: the command's reader thread
+// waits through it before each read, so that a conversion that stops while
+// a pipe is silent does not leave that thread blocked.
+class InputWait {
+ public:
+  // Throws std::system_error when the system gives nothing to wait with.
+  InputWait();
+  ~InputWait();
+  InputWait(const InputWait&) = delete;
+  InputWait& operator=(const InputWait&) = delete;
+
+  // Waits until a read of `fd` would not wait: bytes, the end of the input
+  // or a failure are there to be read. false once stop() has been called.
+  bool wait(int fd);
+  // Ends the wait under way and every one to come; from any thread.
+  void stop();
+
+ private:
+  std::intptr_t handles_[2];
+};
 
 }  // namespace platform

@@ -3,11 +3,13 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <initializer_list>
+#include <system_error>
 
 namespace platform {
 
@@ -27,6 +29,12 @@ bool take_standard_streams(bool closed[3]) {
 int open_for_reading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
 
 int open_for_writing(const char* path) { return open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
+
+bool open_pipe(int (&ends)[2]) {
+  if (pipe(ends) != 0) return false;
+  for (int end : ends) fcntl(end, F_SETFD, FD_CLOEXEC);
+  return true;
+}
 
 std::ptrdiff_t read(int fd, void* buffer, std::size_t count) { return ::read(fd, buffer, count); }
 
@@ -50,5 +58,34 @@ bool same_file(int a, int b) {
 }
 
 bool truncate(int fd) { return ftruncate(fd, 0) == 0; }
+
+// A pipe of its own: stop() writes a byte that is never read, so that every
+// poll on the pipe's read end returns from then on. A regular file always
+// polls readable, so only pipes, terminals and devices ever wait here.
+InputWait::InputWait() {
+  int ends[2];
+  if (!open_pipe(ends)) throw std::system_error(errno, std::generic_category(), "pipe");
+  handles_[0] = ends[0];
+  handles_[1] = ends[1];
+}
+
+InputWait::~InputWait() {
+  ::close(static_cast<int>(handles_[0]));
+  ::close(static_cast<int>(handles_[1]));
+}
+
+bool InputWait::wait(int fd) {
+  pollfd waits[2] = {{fd, POLLIN, 0}, {static_cast<int>(handles_[0]), POLLIN, 0}};
+  while (poll(waits, 2, -1) < 0 && errno == EINTR) {
+  }
+  // A descriptor poll cannot watch (POLLNVAL) is left to the read to report.
+  return waits[1].revents == 0;
+}
+
+void InputWait::stop() {
+  const char byte = 0;
+  while (::write(static_cast<int>(handles_[1]), &byte, 1) < 0 && errno == EINTR) {
+  }
+}
 
 }  // namespace platform

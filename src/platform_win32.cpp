@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 namespace platform {
 namespace {
@@ -108,6 +109,8 @@ int open_for_reading(const char* path) { return open_wide(path, _O_RDONLY); }
 
 int open_for_writing(const char* path) { return open_wide(path, _O_WRONLY | _O_CREAT); }
 
+bool open_pipe(int (&ends)[2]) { return _pipe(ends, 64 * 1024, _O_BINARY | _O_NOINHERIT) == 0; }
+
 // The runtime counts bytes in an int.
 std::ptrdiff_t read(int fd, void* buffer, std::size_t count) {
   return _read(fd, buffer, static_cast<unsigned>(count < INT_MAX ? count : INT_MAX));
@@ -145,5 +148,34 @@ bool truncate(int fd) {
   if (error != 0) errno = error;
   return error == 0;
 }
+
+// An event that stop() sets. A pipe cannot be waited on with the event, so
+// a wait on a pipe asks how many bytes are waiting, and sleeps on the event
+// between asks, a little longer each time while the pipe stays silent. A
+// disk file never waits; any other device is read as it is.
+InputWait::InputWait() {
+  const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!event) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateEvent");
+  handles_[0] = reinterpret_cast<std::intptr_t>(event);
+  handles_[1] = 0;
+}
+
+InputWait::~InputWait() { CloseHandle(reinterpret_cast<HANDLE>(handles_[0])); }
+
+bool InputWait::wait(int fd) {
+  const HANDLE stopped = reinterpret_cast<HANDLE>(handles_[0]);
+  const HANDLE h = handle_of(fd);
+  if (h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_PIPE) {
+    for (DWORD pause = 1;; pause = pause < 32 ? 2 * pause : pause) {
+      DWORD waiting = 0;
+      // A pipe whose writer has gone fails here: the read then finds its end.
+      if (!PeekNamedPipe(h, nullptr, 0, nullptr, &waiting, nullptr) || waiting > 0) break;
+      if (WaitForSingleObject(stopped, pause) == WAIT_OBJECT_0) return false;
+    }
+  }
+  return WaitForSingleObject(stopped, 0) != WAIT_OBJECT_0;
+}
+
+void InputWait::stop() { SetEvent(reinterpret_cast<HANDLE>(handles_[0])); }
 
 }  // namespace platform

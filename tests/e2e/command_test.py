@@ -62,23 +62,32 @@ def run_row(row):
         expect(list(after), [], "files made")
 
 
-def terminal(row):
-    """Lines typed at a terminal that does not echo and passes Ctrl-Z and CR on as data, each with the answer expected
-    before the next; then the terminal goes away (or not), and the rest of the run is checked."""
-    master, slave = pty.openpty()
-    subprocess.run(["stty", "-echo", "susp", "undef", "-icrnl"], stdin=slave, check=True)
-    p = subprocess.Popen([*EMULATOR, BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    os.close(slave)
-    with p, open(master, "wb", buffering=0) as tty:  # on leaving, the terminal goes away before p is waited for
-        for line, wanted in ([text(s) for s in step] for step in row["terminal"]):
-            tty.write(line)
+def live(row):
+    """Lines typed at a terminal (`terminal`: one that does not echo and passes Ctrl-Z and CR on as data) or written
+    into a pipe (`pipe`), each with the answer expected before the next is written; then a pipe is closed, and a
+    terminal hangs up after a pause (`hang_up`) or once the converter has ended, and the rest of the run is checked."""
+    if "terminal" in row:
+        master, slave = pty.openpty()
+        subprocess.run(["stty", "-echo", "susp", "undef", "-icrnl"], stdin=slave, check=True)
+        p = subprocess.Popen([*EMULATOR, BIN, "-", "-"], stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        os.close(slave)
+        source = open(master, "wb", buffering=0)
+    else:
+        p = subprocess.Popen([*EMULATOR, BIN, "-", "-"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, bufsize=0)
+        source = p.stdin
+    with p, source:  # on leaving, the input goes away before p is waited for
+        for line, wanted in ([text(s) for s in step] for step in row.get("terminal", row.get("pipe"))):
+            source.write(line)
             got, deadline = b"", time.monotonic() + 10
             while len(got) < len(wanted) and time.monotonic() < deadline:
                 got += os.read(p.stdout.fileno(), 4096) if select.select([p.stdout], [], [], 0.1)[0] else b""
             expect(got, wanted, f"answer to {line!r}")
         if row["hang_up"]:
             time.sleep(0.2)  # the converter waits for the next line
-            tty.close()
+        if row["hang_up"] or "pipe" in row:
+            source.close()
+            p.stdin = None
         expect((*p.communicate(timeout=10), p.returncode), (b"", text(row["err"]), row["status"]), "the rest")
 
 
@@ -149,8 +158,8 @@ def run(name):
     for key in ("out", "err"):  # the expected texts that may be templates, { format = s }
         if isinstance(row[key], dict) and "format" in row[key]:
             row[key] = row[key]["format"].format(version=VERSION, program=PROGRAM)
-    kind = next((key for key in ("terminal", "token_megabytes", "scaling") if key in row), "args")
-    return {"terminal": terminal, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
+    kind = next((key for key in ("terminal", "pipe", "token_megabytes", "scaling") if key in row), "args")
+    return {"terminal": live, "pipe": live, "token_megabytes": long_token, "scaling": scaling, "args": run_row}[kind](row)
 
 
 if __name__ == "__main__":
