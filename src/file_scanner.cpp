@@ -274,7 +274,7 @@ void FileScanner::quoted_text() {
 void FileScanner::float_field() {
   const std::size_t close = digits_end();
   if (has(close) && byte(close) == '!')
-    floatieee::rewrite_float_field(conversion_.calibration(), taken(close + 1), out_);
+    conversion_.calibration().rewrite_float_field(taken(close + 1), out_);
   else
     out_.write_plain(taken(1));
 }
@@ -304,9 +304,9 @@ void FileScanner::calibration_line() {
     if (close == 1 || !has(close) || byte(close) != '!') {
       taken(1);
     } else if (condition_ == Condition::kFloatCalibration) {
-      floatieee::calibrate_single(conversion_.calibration(), taken(close + 1), conversion_.diagnostics());
+      conversion_.calibration().calibrate_single(taken(close + 1), conversion_.diagnostics());
     } else {
-      floatieee::calibrate_double(conversion_.calibration(), taken(close + 1), conversion_.diagnostics());
+      conversion_.calibration().calibrate_double(taken(close + 1), conversion_.diagnostics());
     }
     return;
   }

@@ -85,26 +85,6 @@ Order order_of(const ReorderRecord& record) {
   return same ? Order::kSame : reversed ? Order::kReversed : Order::kScattered;
 }
 
-// The width found in the text, not the calibration line, decides the
-// reference: a 4-byte field on a double-precision line makes that record a
-// single-precision one. Other widths change only the record's width.
-void calibrate(Calibration& calibration, ReorderRecord& record, std::string_view field, TextOutput& diagnostics) {
-  const FieldBytes bytes = decode(substitute(field));
-  record.width = bytes.width;
-  if (bytes.width == kSinglePi.size()) {
-    calibration.single_value = kSinglePi;
-    match(record, bytes, kSinglePi, diagnostics);
-    record.kind = Kind::kSinglePrecision;
-  } else if (bytes.width == kDoublePi.size()) {
-    calibration.double_value = kDoublePi;
-    match(record, bytes, kDoublePi, diagnostics);
-    record.kind = Kind::kDoublePrecision;
-  }
-  record.order = record.kind == Kind::kSinglePrecision   ? order_of<kSinglePi.size()>(record)
-                 : record.kind == Kind::kDoublePrecision ? order_of<kDoublePi.size()>(record)
-                                                         : Order::kScattered;
-}
-
 // Bytes whose map entry is unset or names no position of this value are
 // dropped: nothing is written outside the value.
 template <std::size_t N>
@@ -148,27 +128,47 @@ Word assemble(const ReorderRecord& record, std::string_view field, std::array<st
 
 }  // namespace
 
-void calibrate_single(Calibration& calibration, std::string_view field, TextOutput& diagnostics) {
-  calibrate(calibration, calibration.single_record, field, diagnostics);
+// The width found in the text, not the calibration line, decides the
+// reference: a 4-byte field on a double-precision line makes that record a
+// single-precision one. Other widths change only the record's width.
+void Calibration::calibrate(ReorderRecord& record, std::string_view field, TextOutput& diagnostics) {
+  const FieldBytes bytes = decode(substitute(field));
+  record.width = bytes.width;
+  if (bytes.width == kSinglePi.size()) {
+    single_value_ = kSinglePi;
+    match(record, bytes, kSinglePi, diagnostics);
+    record.kind = Kind::kSinglePrecision;
+  } else if (bytes.width == kDoublePi.size()) {
+    double_value_ = kDoublePi;
+    match(record, bytes, kDoublePi, diagnostics);
+    record.kind = Kind::kDoublePrecision;
+  }
+  record.order = record.kind == Kind::kSinglePrecision   ? order_of<kSinglePi.size()>(record)
+                 : record.kind == Kind::kDoublePrecision ? order_of<kDoublePi.size()>(record)
+                                                         : Order::kScattered;
 }
 
-void calibrate_double(Calibration& calibration, std::string_view field, TextOutput& diagnostics) {
-  calibrate(calibration, calibration.double_record, field, diagnostics);
+void Calibration::calibrate_single(std::string_view field, TextOutput& diagnostics) {
+  calibrate(single_record_, field, diagnostics);
 }
 
-void rewrite_float_field(Calibration& calibration, std::string_view field, TextOutput& out) {
+void Calibration::calibrate_double(std::string_view field, TextOutput& diagnostics) {
+  calibrate(double_record_, field, diagnostics);
+}
+
+void Calibration::rewrite_float_field(std::string_view field, TextOutput& out) {
   field = substitute(field);
   const std::size_t width = (field.size() - 2) / 2;
   const ReorderRecord* record = nullptr;
-  for (const ReorderRecord* candidate : {&calibration.double_record, &calibration.single_record})
+  for (const ReorderRecord* candidate : {&double_record_, &single_record_})
     if (!record && candidate->width == width) record = candidate;
   if (!record) return;  // no calibration of this width yet: the field is dropped
 
   if (record->kind == Kind::kSinglePrecision) {
-    const auto bits = assemble<std::uint32_t>(*record, field, calibration.single_value);
+    const auto bits = assemble<std::uint32_t>(*record, field, single_value_);
     out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_single(bits, text); });
   } else if (record->kind == Kind::kDoublePrecision) {
-    const auto bits = assemble<std::uint64_t>(*record, field, calibration.double_value);
+    const auto bits = assemble<std::uint64_t>(*record, field, double_value_);
     out.write_formatted(number_text::kMaxLength, [&](char* text) { return number_text::format_double(bits, text); });
   }
 }

@@ -33,25 +33,30 @@ struct ReorderRecord {
 };
 
 // What the calibration lines of one result file have taught, from its start
-// to its end; a new conversion starts with none.
-struct Calibration {
-  ReorderRecord single_record;
-  ReorderRecord double_record;  // searched first: double precision wins a tie of widths
+// to its end, and the float fields it converts; a new conversion starts with
+// a calibration of its own, which knows nothing yet.
+class Calibration {
+ public:
+  // A calibration field (`!`, hex digit pairs, `!`) from a single-precision
+  // calibration line; problems are reported on `diagnostics`.
+  void calibrate_single(std::string_view field, TextOutput& diagnostics);
+
+  // The same from a double-precision calibration line.
+  void calibrate_double(std::string_view field, TextOutput& diagnostics);
+
+  // A float field: writes its value to `out`, or nothing when no calibrated
+  // record has the field's width. The value's bytes stay for the next field.
+  void rewrite_float_field(std::string_view field, TextOutput& out);
+
+ private:
+  void calibrate(ReorderRecord& record, std::string_view field, TextOutput& diagnostics);
+
+  ReorderRecord single_record_;
+  ReorderRecord double_record_;  // searched first: double precision wins a tie of widths
   // The values being assembled. Positions no map entry names keep what the
   // last calibration or field left there.
-  std::array<std::uint8_t, 4> single_value{};
-  std::array<std::uint8_t, 8> double_value{};
+  std::array<std::uint8_t, 4> single_value_{};
+  std::array<std::uint8_t, 8> double_value_{};
 };
-
-// A calibration field (`!`, hex digit pairs, `!`) from a single-precision
-// calibration line; problems are reported on `diagnostics`.
-void calibrate_single(Calibration& calibration, std::string_view field, TextOutput& diagnostics);
-
-// The same from a double-precision calibration line.
-void calibrate_double(Calibration& calibration, std::string_view field, TextOutput& diagnostics);
-
-// A float field: writes its value to `out`, or nothing when no calibrated
-// record has the field's width. The value's bytes stay for the next field.
-void rewrite_float_field(Calibration& calibration, std::string_view field, TextOutput& out);
 
 }  // namespace floatieee
