@@ -1,12 +1,15 @@
 # Installation and the Debian package, included from the top CMakeLists.txt.
 # `cmake --install` puts the command in bin/, its manual page in
-# share/man/man1/, and the license and changelog in share/doc/floatdump/;
-# `cpack` (in the build directory) makes floatdump_<version>_<arch>.deb.
+# share/man/man1/, and the license and changelog in share/doc/floatdump/
+# (the component "command"); and the library with its headers, its CMake
+# package and floatdump.pc (the component "library"). `cpack` (in the build
+# directory) makes floatdump_<version>_<arch>.deb of the command alone.
 # A Windows build makes floatdump-<version>-win64.zip instead: floatdump.exe,
 # the license and the README, in one folder.
 if(WIN32)
-  install(TARGETS floatdump RUNTIME DESTINATION .)
-  install(FILES LICENSE README.md DESTINATION .)
+  install(TARGETS floatdump RUNTIME DESTINATION . COMPONENT command)
+  install(FILES LICENSE README.md DESTINATION . COMPONENT command)
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};floatdump;command;/")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME floatdump-${PROJECT_VERSION}-win64)
   set(CPACK_STRIP_FILES ON)
@@ -15,8 +18,34 @@ if(WIN32)
 endif()
 
 include(GNUInstallDirs)
-install(TARGETS floatdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/floatdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(TARGETS floatdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT command)
+install(FILES doc/floatdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT command)
+
+# The library for programs: find_package(floatdump 1.0 CONFIG) gives
+# floatdump::floatdump, and pkg-config finds floatdump.pc; both find the
+# tree wherever it was installed.
+install(TARGETS floatdump_library EXPORT floatdump_targets COMPONENT library
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT library)
+install(DIRECTORY include/floatdump DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT library)
+set(cmake_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/floatdump)
+install(EXPORT floatdump_targets NAMESPACE floatdump:: FILE floatdumpTargets.cmake DESTINATION ${cmake_package_dir}
+        COMPONENT library)
+include(CMakePackageConfigHelpers)
+configure_package_config_file(cmake/floatdumpConfig.cmake.in ${PROJECT_BINARY_DIR}/floatdumpConfig.cmake
+                              INSTALL_DESTINATION ${cmake_package_dir})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/floatdumpConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/floatdumpConfig.cmake ${PROJECT_BINARY_DIR}/floatdumpConfigVersion.cmake
+        DESTINATION ${cmake_package_dir} COMPONENT library)
+# floatdump.pc names the prefix relative to its own place, so that it holds wherever the tree is installed.
+file(RELATIVE_PATH FLOATDUMP_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" FLOATDUMP_PC_PREFIX "${FLOATDUMP_PC_PREFIX}")
+set(FLOATDUMP_PC_CFLAGS "")
+if(BUILD_SHARED_LIBS)
+  set(FLOATDUMP_PC_CFLAGS " -DFLOATDUMP_SHARED")
+endif()
+configure_file(cmake/floatdump.pc.in ${PROJECT_BINARY_DIR}/floatdump.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/floatdump.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT library)
 
 # The license as Debian's machine-readable copyright file: LICENSE's
 # copyright line, and its permission text with each line indented and blank
@@ -40,8 +69,11 @@ License: Expat
 ")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 # doc/changelog is in Debian's format, which the package needs.
-install(FILES ${PROJECT_BINARY_DIR}/copyright doc/changelog DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_BINARY_DIR}/copyright doc/changelog DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT command)
 
+# The package holds the command; the library is for `cmake --install` (a
+# Debian library would be a package of its own, as Debian's policy has it).
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};floatdump;command;/")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME floatdump)
 set(CPACK_PACKAGE_VENDOR "floatdump maintainers")

@@ -30,6 +30,12 @@ build build-portable "-LE memcheck|install" -DFLOATDUMP_PORTABLE=ON
 build build-s390x "" -DCMAKE_TOOLCHAIN_FILE=cmake/s390x-linux-gnu.cmake
 build build-windows "" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
+# The library as a shared object (the normal build's install.library test has the static one): installed, built
+# against by a program of a user's own with CMake and with pkg-config, exporting nothing but its API.
+cmake -S . -B build-shared -DFLOATDUMP_WERROR=ON -DBUILD_SHARED_LIBS=ON -DBUILD_TESTING=OFF
+cmake --build build-shared -j "$jobs"
+sh tests/install_test.sh library build-shared . "$(sed -n 's/^project(floatdump VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+
 (cd build-windows && cpack)
 zip=$(ls build-windows/floatdump-*-win64.zip)
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT

@@ -11,6 +11,8 @@ command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 { command -v man && command -v groff && command -v mandoc; } >/dev/null 2>&1 || need="$need man-db groff-base mandoc"
 command -v valgrind >/dev/null 2>&1 || need="$need valgrind"
+# pkg-config builds a program against the installed library in the install tests.
+command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
 # GNU time measures the peak memory in the scaling test.
 [ -x /usr/bin/time ] || need="$need time"
 # The install tests check the Debian package against Debian's policy with lintian.

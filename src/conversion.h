@@ -1,6 +1,6 @@
 // One conversion of a result file: what the run owns (its streams, what
 // calibration has learnt, how reading ended) and what both dump scanners
-// need from it: reading in text mode, echo, memory, and the fatal scanner
+// need from it: reading in text mode, memory, and the fatal scanner
 // failures. The scanners follow the rules of floatdump.l; flex's scanner is
 // made from them and reads terminals, file_scanner reads files and pipes.
 #pragma once
@@ -11,7 +11,7 @@
 #include "text_stream.h"
 
 // A fatal scanner failure: the scan stops, and the message (one of
-// messages.h's) goes to standard error once what was converted is written.
+// messages.h's) goes to the diagnostics once what was converted is written.
 struct ScannerFailure {
   const char* message;
 };
@@ -23,7 +23,6 @@ class Conversion {
   // fail, as once memory has run out (tests lower it; flex's int arithmetic
   // sets its top).
   Conversion(TextSource& in, Sink& out, TextOutput& diagnostics, std::size_t largest_allocation);
-  ~Conversion();
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
 
@@ -31,17 +30,9 @@ class Conversion {
   // read failure, which read_failed() then tells. Gives all that has come,
   // up to `max`; a terminal gives a line. Before it waits for input, what
   // is converted is handed on, so that whoever reads the output sees each
-  // line as it comes. Throws OutputFailure once a write of the output has
-  // failed.
+  // line as it comes.
   std::size_t read(char* buffer, std::size_t max);
   bool read_failed() const { return read_failed_; }
-
-  // flex's buffer ends with NUL and flex rescans the pending token at each
-  // NUL it meets, so a NUL-filled dump would take quadratic time. No scanner
-  // ever sees 0x1A (it ends the text), so flex is given every NUL as 0x1A
-  // and echoes 0x1A as NUL: no rule tells the two apart.
-  std::size_t read_for_flex(char* buffer, std::size_t max);
-  void echo_for_flex(char* text, std::size_t length);
 
   // Where conversions write (a failed write there throws OutputFailure),
   // where calibration problems go, and what calibration has learnt so far.
@@ -51,10 +42,9 @@ class Conversion {
 
   // The scanners' malloc, realloc and free; null when memory has run out.
   // A reallocation that fails frees the block: the scanner then gives up.
-  // Blocks a failed scan leaves behind are freed with the conversion.
-  void* allocate(std::size_t size);
-  void* reallocate(void* block, std::size_t size);
-  void release(void* block);
+  void* allocate(std::size_t size) const;
+  void* reallocate(void* block, std::size_t size) const;
+  static void release(void* block);
 
   // Ends the scan with a fatal scanner failure.
   [[noreturn]] static void fail(const char* message);
@@ -66,11 +56,4 @@ class Conversion {
   std::size_t largest_allocation_;
   bool read_failed_ = false;  // the input ended in a read failure
   floatieee::Calibration calibration_;
-  // The blocks handed out, each behind a header that links it into a ring.
-  struct Block {
-    Block* previous;
-    Block* next;
-  };
-  Block blocks_{&blocks_, &blocks_};
-  void* linked(Block* block);
 };

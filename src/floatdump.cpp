@@ -1,63 +1,28 @@
 #include "floatdump.h"
 
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <string>
+#include <utility>
 
+#include "conversion.h"
 #include "file_scanner.h"
+#include "flex_adapter.h"
 #include "messages.h"
-#include "platform.h"
-#include "threaded_io.h"
 
 namespace {
 
-constexpr char kProgram[] = "floatdump";
-constexpr char kStandardOutput[] = "standard output";
-
-constexpr char kHelp[] =
-    "Usage: floatdump resultFile_in resultFile_out\n"
-    "  or:  floatdump --help | --version\n"
-    "Convert the numeric dumps in a test result file to readable text.\n"
-    "\n"
-    "  resultFile_in   the result file to convert; - reads standard input\n"
-    "  resultFile_out  the copy to write, created or emptied; - writes standard output\n"
-    "  --help          show this help and exit (first argument only)\n"
-    "  --version       show the version and exit (first argument only)\n"
-    "\n"
-    "Exit status:\n"
-    "  0  the whole input was converted\n"
-    "  1  fewer than two arguments: the usage text is on standard error\n"
-    "  2  a file could not be opened, read or written, or the scanner failed\n"
-    "\n"
-    "Full documentation: man floatdump\n";
-
-// The answer to --help or --version, on standard output with the line ends
-// of all other output; status 0, or 2 when it cannot be written.
-int answer(const char* text, TextOutput& errors) {
-  DescriptorOutput standard_output(platform::kStandardOutput);
-  TextOutput& out = standard_output.text();
-  out.write(text);
-  if (out.flush()) return 0;
-  messages::write(errors, messages::kErrorWriting, {kStandardOutput, messages::reason(out.error())});
-  return 2;
+// Writes the message of a failure to `diagnostics` and returns the outcome.
+floatdump::Outcome stopped(TextOutput& diagnostics, std::string message) {
+  diagnostics.write(message);
+  diagnostics.flush();
+  message.pop_back();  // the line end
+  return {2, std::move(message)};
 }
-
-// A result file, or the standard stream for "-" unless it was closed when
-// the command started; -1 with errno set on failure.
-int open_path(const char* path, int standard, const bool (&closed_at_start)[3], int (*open)(const char*)) {
-  if (std::strcmp(path, "-") != 0) return open(path);
-  if (!closed_at_start[standard]) return standard;
-  errno = EBADF;
-  return -1;
-}
-
-std::string quoted(const char* path) { return std::string("'") + path + "'"; }
 
 }  // namespace
 
-int convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics, std::string_view out_name,
-            std::size_t largest_allocation) {
+floatdump::Outcome convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics,
+                           std::string_view out_name, std::size_t largest_allocation) {
   Conversion conversion(in, out, diagnostics, largest_allocation);
   TextOutput& converted = conversion.out();
   try {
@@ -66,85 +31,75 @@ int convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics,
     else
       file_scan(conversion);
     if (conversion.read_failed()) Conversion::fail(messages::kReadFailed);
-    if (converted.flush()) return 0;
+    if (converted.flush()) return {};
   } catch (const ScannerFailure& failure) {
     // What was converted before the failure stays in the output.
     const bool written = converted.flush();
-    messages::write(diagnostics, messages::kScannerFailure, {failure.message});
-    if (written) return 2;
+    floatdump::Outcome outcome = stopped(diagnostics, messages::format(messages::kScannerFailure, {failure.message}));
+    if (written) return outcome;
+    stopped(diagnostics, messages::format(messages::kErrorWriting, {out_name, messages::reason(converted.error())}));
+    return outcome;
   } catch (const OutputFailure&) {
   }
-  messages::write(diagnostics, messages::kErrorWriting, {out_name, messages::reason(converted.error())});
-  return 2;
+  return stopped(diagnostics, messages::format(messages::kErrorWriting, {out_name, messages::reason(converted.error())}));
 }
 
-int floatdump_main(int argc, char** argv) {
-  DescriptorOutput standard_error(platform::kStandardError);
-  TextOutput& errors = standard_error.text();
-  bool closed_at_start[3];
-  if (!platform::take_standard_streams(closed_at_start)) {
-    messages::write(errors, messages::kCannotOpen, {platform::kNullDeviceQuoted, messages::reason(errno)});
-    return 2;
+namespace floatdump {
+namespace {
+
+// A caller's Input as the raw bytes the text-mode layer reads.
+class CallerInput final : public RawSource {
+ public:
+  explicit CallerInput(Input& in) : in_(in) {}
+  std::ptrdiff_t read(char* buffer, std::size_t max) override {
+    const std::ptrdiff_t got = in_.read(buffer, max);
+    if (got >= 0) return got;
+    errno = EIO;  // the text-mode layer retries EINTR, which a caller's failure never is
+    return -1;
   }
-  // Only as the first argument: after it, any name is a file's.
-  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) return answer(kHelp, errors);
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) return answer("floatdump " FLOATDUMP_VERSION "\n", errors);
-  if (argc < 3) {
-    messages::write(errors, messages::kBanner, {FLOATDUMP_VERSION});
-    messages::write(errors, messages::kUsage, {argc > 0 && argv[0] ? argv[0] : kProgram});
-    return 1;
+  bool ready() override { return in_.ready(); }
+
+ private:
+  Input& in_;
+};
+
+// A caller's Output as a sink: each block is written as it is put.
+class CallerOutput final : public Sink {
+ public:
+  explicit CallerOutput(Output& out) : out_(out) {}
+  char* block() override { return block_; }
+  void put(std::size_t size, bool) override {
+    if (error_ == 0) error_ = out_.write(block_, size);
   }
-  const int in_fd = open_path(argv[1], platform::kStandardInput, closed_at_start, platform::open_for_reading);
-  if (in_fd < 0) {
-    messages::write(errors, messages::kCannotOpenInput, {quoted(argv[1]), messages::reason(errno)});
-    return 2;
-  }
-  const bool to_standard_output = std::strcmp(argv[2], "-") == 0;
-  const std::string out_name = to_standard_output ? kStandardOutput : quoted(argv[2]);
-  // Truncated only once known not to be the result file itself, which
-  // would otherwise be emptied before it is read.
-  const int out_fd = open_path(argv[2], platform::kStandardOutput, closed_at_start, platform::open_for_writing);
-  if (out_fd < 0) {
-    // A closed standard output fails as its first write would.
-    messages::write(errors, to_standard_output ? messages::kErrorWriting : messages::kCannotOpenOutput,
-                    {out_name, messages::reason(errno)});
-    return 2;
-  }
-  std::uint64_t out_size;
-  if (platform::is_disk_file(out_fd, out_size)) {
-    if (platform::same_file(in_fd, out_fd)) {
-      messages::write(errors, messages::kSameFile, {quoted(argv[1])});
-      return 2;
-    }
-    // Standard output is the shell's to empty (>) or to append to (>>). An
-    // empty file is left alone: ext4 writes out a file truncated to nothing
-    // when it is closed, and the conversion would wait for that.
-    if (!to_standard_output && out_size > 0 && !platform::truncate(out_fd)) {
-      messages::write(errors, messages::kCannotOpenOutput, {out_name, messages::reason(errno)});
-      return 2;
-    }
-  }
-  // flex's interactive matching acts on a token as soon as it is complete,
-  // which is what a terminal needs; files and pipes get the hand-written
-  // scanner, which copies plain text a block at a time, while threads of
-  // their own read and write. Both scanners follow the same rules.
-  int status;
-  if (platform::is_console(in_fd)) {
-    Descriptor in_file(in_fd), out_file(out_fd);
-    TextInput in(in_file, true);
-    WritingSink out(out_file);
-    status = convert(Scanner::kFlex, in, out, errors, out_name);
-  } else {
-    ThreadedInput in(in_fd);
-    Descriptor out_file(out_fd);
-    ThreadedOutput out(out_file, [&in] { in.stop(); });
-    status = convert(Scanner::kFile, in, out, errors, out_name);
-  }
-  if (status != 0) return status;
-  if (platform::close(out_fd) != 0) {
-    messages::write(errors, messages::kErrorWriting, {out_name, messages::reason(errno)});
-    return 2;
-  }
-  platform::close(in_fd);
-  return 0;
+  int finish() override { return error_; }
+  int error() const override { return error_; }
+
+ private:
+  Output& out_;
+  int error_ = 0;
+  char block_[kBlockSize];
+};
+
+}  // namespace
+
+const char* version() { return FLOATDUMP_VERSION; }
+
+Result convert(std::string_view input) {
+  Result result;
+  MemorySource source(input);
+  TextInput in(source);
+  StringSink out(result.output), messages(result.diagnostics);
+  TextOutput diagnostics(messages);
+  result.outcome = ::convert(Scanner::kFile, in, out, diagnostics, "output");
+  return result;
 }
+
+Outcome convert(Input& in, Output& out, Output& diagnostics, std::string_view out_name) {
+  CallerInput source(in);
+  TextInput text(source);
+  CallerOutput converted(out), messages(diagnostics);
+  TextOutput diagnostics_text(messages);
+  return ::convert(Scanner::kFile, text, converted, diagnostics_text, out_name);
+}
+
+}  // namespace floatdump

@@ -1,31 +1,24 @@
-// The command-line driver and the dump scanner's rules: arguments, the two
-// files, and one conversion by the scanner that suits the input.
+// The library's front, inside: one whole conversion by either scanner,
+// through the seam of text_stream.h. The public calls of
+// include/floatdump/floatdump.h and the command both convert through it.
 #pragma once
 
 #include <cstddef>
 #include <limits>
 #include <string_view>
 
-#include "conversion.h"
+#include "floatdump/floatdump.h"
 #include "text_stream.h"
-
-// flex's scanner from the rules in floatdump.l: it acts on each token as
-// soon as it is complete, which is what a terminal needs. Throws
-// ScannerFailure or OutputFailure when the scan cannot go on.
-void flex_scan(Conversion& conversion);
 
 // Which of the two scanners converts: they follow the same rules.
 enum class Scanner { kFlex, kFile };
 
 // One whole conversion of `in` to `out`, calibration problems and failures
 // on `diagnostics`. A read failure ends the input: what was read before it
-// is converted, then it is fatal. Returns the exit status: 0, or 2 after a
-// fatal failure or a failed write of `out` (named `out_name` in the
-// message), with what was converted before it written. Allocations larger
-// than `largest_allocation` fail, as once memory has run out.
-int convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics, std::string_view out_name,
-            std::size_t largest_allocation = std::numeric_limits<std::size_t>::max());
-
-// The command `floatdump resultFile_in resultFile_out` (or --help, --version);
-// returns the exit status.
-int floatdump_main(int argc, char** argv);
+// is converted, then it is fatal. After a fatal failure or a failed write
+// of `out` (named `out_name` in its message), what was converted before it
+// is written, then the message; the outcome's status is then 2. Allocations
+// larger than `largest_allocation` fail, as once memory has run out.
+floatdump::Outcome convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics,
+                           std::string_view out_name,
+                           std::size_t largest_allocation = std::numeric_limits<std::size_t>::max());

@@ -1,3 +1,3 @@
-#include "floatdump.h"
+#include "command.h"
 
 int main(int argc, char** argv) { return floatdump_main(argc, argv); }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "floatdump.h"
+#include "command.h"
 
 int wmain(int argc, wchar_t** wide) {
   std::vector<std::string> arguments;

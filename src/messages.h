@@ -4,6 +4,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "text_stream.h"
@@ -32,8 +33,11 @@ inline constexpr char kCannotOpenOutput[] = "floatdump: cannot open output file 
 inline constexpr char kErrorWriting[] = "floatdump: error writing %s: %s\n";
 inline constexpr char kSameFile[] = "floatdump: input file %s is also the output file\n";
 
-// Writes `form` to `errors` with each %s or %d replaced by the next of
-// `values` (numbers come as their text), then flushes it.
+// `form` with each %s or %d replaced by the next of `values` (numbers come
+// as their text).
+std::string format(std::string_view form, std::initializer_list<std::string_view> values = {});
+
+// Writes format(form, values) to `errors` in one piece, then flushes it.
 void write(TextOutput& errors, std::string_view form, std::initializer_list<std::string_view> values = {});
 
 // The system's reason for errno `error`.

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text_stream.h"
+
 namespace platform {
 
 constexpr int kStandardInput = 0, kStandardOutput = 1, kStandardError = 2;
@@ -71,6 +73,33 @@ class InputWait {
 
  private:
   std::intptr_t handles_[2];
+};
+
+// A descriptor read and written through the calls above.
+class Descriptor final : public RawSource, public RawSink {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  std::ptrdiff_t read(char* buffer, std::size_t max) override { return platform::read(fd_, buffer, max); }
+  std::ptrdiff_t write(const char* data, std::size_t size) override { return platform::write(fd_, data, size); }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// A TextOutput that writes a descriptor as each block fills: standard error
+// and --help.
+class DescriptorOutput {
+ public:
+  explicit DescriptorOutput(int fd) : descriptor_(fd), sink_(descriptor_), text_(sink_) {}
+  DescriptorOutput(const DescriptorOutput&) = delete;
+  DescriptorOutput& operator=(const DescriptorOutput&) = delete;
+  TextOutput& text() { return text_; }
+
+ private:
+  Descriptor descriptor_;
+  WritingSink sink_;
+  TextOutput text_;
 };
 
 }  // namespace platform

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform.h"
 
 namespace {
 
@@ -18,10 +17,6 @@ std::ptrdiff_t read_retrying(RawSource& raw, char* buffer, std::size_t max) {
 
 }  // namespace
 
-std::ptrdiff_t Descriptor::read(char* buffer, std::size_t max) { return platform::read(fd_, buffer, max); }
-
-std::ptrdiff_t Descriptor::write(const char* data, std::size_t size) { return platform::write(fd_, data, size); }
-
 std::ptrdiff_t MemorySource::read(char* buffer, std::size_t max) {
   const std::size_t n = rest_.copy(buffer, max);
   rest_.remove_prefix(n);
@@ -32,13 +27,21 @@ std::ptrdiff_t TextInput::read(char* buffer, std::size_t max) {
   return interactive_ ? read_line(buffer, max) : read_block(buffer, max);
 }
 
-// Files and pipes. A CR is delivered only once the byte after it is known, so
-// a CR LF pair split between two reads still folds; a CR that ends the input
-// is delivered as it is.
+// A CR is delivered only once the byte after it is known, so a CR LF pair
+// split between two reads still folds; a CR that ends the input is
+// delivered as it is.
+std::size_t TextInput::deliverable() const {
+  std::size_t limit = end_;
+  if (!source_done_ && limit > pos_ && raw_buffer_[limit - 1] == '\r') --limit;
+  return limit - pos_;
+}
+
+bool TextInput::would_wait() { return !interactive_ && !source_done_ && deliverable() == 0 && !raw_.ready(); }
+
+// Files and pipes.
 std::ptrdiff_t TextInput::read_block(char* buffer, std::size_t max) {
   for (;;) {
-    std::size_t limit = end_;
-    if (!source_done_ && limit > pos_ && raw_buffer_[limit - 1] == '\r') --limit;
+    const std::size_t limit = pos_ + deliverable();
     if (pos_ < limit) {
       std::size_t n = 0;
       while (n < max && pos_ < limit) {

@@ -23,6 +23,8 @@ class RawSource {
  public:
   virtual ~RawSource() = default;
   virtual std::ptrdiff_t read(char* buffer, std::size_t max) = 0;
+  // Whether a read now would return without waiting for input to come.
+  virtual bool ready() { return true; }
 };
 
 // Raw bytes out, with POSIX write's contract: the count, which may be less
@@ -31,18 +33,6 @@ class RawSink {
  public:
   virtual ~RawSink() = default;
   virtual std::ptrdiff_t write(const char* data, std::size_t size) = 0;
-};
-
-// A descriptor read and written through the platform layer.
-class Descriptor final : public RawSource, public RawSink {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  std::ptrdiff_t read(char* buffer, std::size_t max) override;
-  std::ptrdiff_t write(const char* data, std::size_t size) override;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 // Bytes held in memory, read from the first on.
@@ -76,9 +66,11 @@ class TextInput final : public TextSource {
   explicit TextInput(RawSource& raw, bool interactive = false) : raw_(raw), interactive_(interactive) {}
 
   std::ptrdiff_t read(char* buffer, std::size_t max) override;
+  bool would_wait() override;
   bool interactive() const override { return interactive_; }
 
  private:
+  std::size_t deliverable() const;  // bytes read delivers without reading the source
   std::ptrdiff_t read_block(char* buffer, std::size_t max);
   std::ptrdiff_t read_line(char* buffer, std::size_t max);
   bool refill();  // false on a read failure
@@ -227,17 +219,3 @@ class StringSink final : public Sink {
   char block_[kBlockSize];
 };
 
-// A TextOutput that writes a descriptor as each block fills: standard error,
-// --help, and the tests' files.
-class DescriptorOutput {
- public:
-  explicit DescriptorOutput(int fd) : descriptor_(fd), sink_(descriptor_), text_(sink_) {}
-  DescriptorOutput(const DescriptorOutput&) = delete;
-  DescriptorOutput& operator=(const DescriptorOutput&) = delete;
-  TextOutput& text() { return text_; }
-
- private:
-  Descriptor descriptor_;
-  WritingSink sink_;
-  TextOutput text_;
-};

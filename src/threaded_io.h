@@ -89,7 +89,7 @@ class ThreadedInput final : public TextSource {
     std::unique_ptr<platform::InputWait> wait;  // null where none could be made
 
    private:
-    Descriptor descriptor_;
+    platform::Descriptor descriptor_;
   };
   void read_ahead();  // the reader thread
 

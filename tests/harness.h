@@ -19,7 +19,7 @@ inline Converted convert_raw(Scanner scanner, RawSource& source, std::size_t lar
   TextInput in(source);
   StringSink out(converted.output), messages(converted.messages);
   TextOutput diagnostics(messages);
-  converted.status = convert(scanner, in, out, diagnostics, "memory", largest_allocation);
+  converted.status = convert(scanner, in, out, diagnostics, "memory", largest_allocation).status;
   return converted;
 }
 

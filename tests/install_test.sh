@@ -4,7 +4,10 @@
 #   deb            the package from `cpack -G DEB` unpacked with `dpkg -x` (lintian, where installed, finds no error
 #                  and no warning in it), give exactly the command, its page, license and changelog (gzipped in the
 #                  package); the command converts a result file, and `man floatdump` shows the page, which renders
-#                  with no warning from groff or mandoc.
+#                  with no warning from groff or mandoc. The install also holds the library;
+#   library        a program of a user's own (tests/consumer) built against the installed library, once with CMake's
+#                  find_package and once with pkg-config, converts a result file as the command does; a shared
+#                  library exports nothing but the API.
 # CMAKE and CPACK name the cmake and cpack to use. Everything is made in a temporary directory.
 set -u
 step=$1 build=$2 source=$3 version=$4 CMAKE=${CMAKE:-cmake} CPACK=${CPACK:-cpack} failures=0
@@ -17,7 +20,7 @@ need() { for tool; do command -v "$tool" >/dev/null || stop "no '$tool' (scripts
 
 # The tree under $root: the files and what they hold, the command, the page through `man`.
 check_installed() {
-  files=$(cd "$root" && find . -type f | sort | tr '\n' ' ')
+  files=$(cd "$root" && find . -type f ! -path "./$library/*" ! -path ./include/floatdump/floatdump.h | sort | tr '\n' ' ')
   [ "$files" = ".$usr/bin/floatdump .$usr/share/doc/floatdump/changelog$gz .$usr/share/doc/floatdump/copyright \
 .$usr/share/man/man1/floatdump.1$gz " ] || fail "installed files: $files"
   bin=$root$usr/bin/floatdump doc=$root$usr/share/doc/floatdump man=$root$usr/share/man
@@ -48,15 +51,22 @@ check_installed() {
   grep -q 'floatdump - convert the numeric dumps' "$work/man.txt" || fail "man floatdump shows no NAME line"
 }
 
+# A consumer program $1 converts a result file with its diagnostics as the command does.
+check_consumer() {
+  LD_LIBRARY_PATH=$root/lib "$1" "$result.in" "$work/converted.txt" 2>"$work/stderr" || fail "$1: status $?"
+  cmp "$work/converted.txt" "$result.expected" || fail "$1: converted file differs"
+  cmp "$work/stderr" "$result.stderr" || fail "$1: diagnostics differ"
+}
+
 case $step in
 cmake-install)
   need "$CMAKE" cmp man groff mandoc
-  usr='' gz='' show=cat
+  usr='' gz='' show=cat library=lib
   "$CMAKE" --install "$build" --prefix "$root" >"$work/log" 2>&1 || { cat "$work/log"; stop "cmake --install"; }
   check_installed ;;
 deb)
   need "$CPACK" cmp dpkg dpkg-deb man groff mandoc zcat
-  usr=/usr gz=.gz show=zcat
+  usr=/usr gz=.gz show=zcat library=none
   "$CPACK" -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/log" 2>&1 ||
     { cat "$work/log"; stop "cpack -G DEB failed"; }
   set -- "$work"/package/*.deb
@@ -67,6 +77,23 @@ deb)
       { fail "lintian: status $? (tags above)"; grep -v 'root privileges' "$work/lintian.err"; }
   else echo "lintian is not installed: the package is not checked against Debian policy"; fi
   check_installed ;;
+library)
+  need "$CMAKE" cmp pkg-config "${CXX:-c++}" nm
+  "$CMAKE" --install "$build" --prefix "$root" >"$work/log" 2>&1 || { cat "$work/log"; stop "cmake --install"; }
+  result=$source/tests/e2e/cases/calibration-conflict
+  "$CMAKE" -S "$source/tests/consumer" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$root" >"$work/log" 2>&1 &&
+    "$CMAKE" --build "$work/cmake" >>"$work/log" 2>&1 || { cat "$work/log"; stop "the consumer does not build with CMake"; }
+  check_consumer "$work/cmake/convert_result"
+  flags=$(PKG_CONFIG_PATH=$root/lib/pkgconfig pkg-config --cflags --libs floatdump) || stop "pkg-config finds no floatdump"
+  # shellcheck disable=SC2086 # the flags are words
+  "${CXX:-c++}" -std=c++20 -o "$work/convert_result" "$source/tests/consumer/convert_result.cpp" $flags ||
+    stop "the consumer does not build with pkg-config"
+  check_consumer "$work/convert_result"
+  if [ -f "$root/lib/libfloatdump.so" ]; then
+    nm -D --defined-only -C "$root/lib/libfloatdump.so" | cut -d' ' -f3- | grep -v 'floatdump::' >"$work/exports"
+    empty "$work/exports" "exported besides the API"
+    objdump -p "$root/lib/libfloatdump.so" | grep -q "SONAME *libfloatdump.so.${version%%.*}$" || fail "no soname"
+  fi ;;
 *) echo "unknown step '$step'" && exit 2 ;;
 esac
 

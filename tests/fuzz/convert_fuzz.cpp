@@ -49,7 +49,7 @@ Converted through_pipe(std::string_view bytes) {
     ThreadedInput in(ends[0]);
     StringSink out(converted.output), messages(converted.messages);
     TextOutput diagnostics(messages);
-    converted.status = convert(Scanner::kFile, in, out, diagnostics, "memory");
+    converted.status = convert(Scanner::kFile, in, out, diagnostics, "memory").status;
   }
   writer.join();
   platform::close(ends[0]);

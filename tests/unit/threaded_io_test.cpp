@@ -68,11 +68,11 @@ TEST(ThreadedIo, PipesGiveTheBytesOfFiles) {
     int status;
     {
       ThreadedInput text(in.ends[0]);
-      Descriptor out_file(out.ends[1]);
+      platform::Descriptor out_file(out.ends[1]);
       ThreadedOutput converted(out_file);
       StringSink messages_sink(messages);
       TextOutput diagnostics(messages_sink);
-      status = convert(Scanner::kFile, text, converted, diagnostics, "out");
+      status = convert(Scanner::kFile, text, converted, diagnostics, "out").status;
     }
     out.close_write_end();
     writer.join();
@@ -103,7 +103,7 @@ TEST(ThreadedIo, AFailedWriteEndsAConversionWaitingForInput) {
   std::string messages;
   StringSink messages_sink(messages);
   TextOutput diagnostics(messages_sink);
-  EXPECT_EQ(2, convert(Scanner::kFile, text, converted, diagnostics, "'out'"));
+  EXPECT_EQ(2, convert(Scanner::kFile, text, converted, diagnostics, "'out'").status);
   EXPECT_EQ("floatdump: error writing 'out': No space left on device\r\n", messages);
 }
 
