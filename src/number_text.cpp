@@ -40,16 +40,52 @@ struct Fields {
 using Binary32 = Fields<std::uint32_t, 23, 8>;
 using Binary64 = Fields<std::uint64_t, 52, 11>;
 
-// The one place that multiplies 64 by 64 bits into 128: GCC and Clang have a
-// 128-bit integer; another compiler needs its own two lines here.
+// The one place that multiplies 64 by 64 bits into 128: with the compiler's
+// 128-bit integer where it has one (GCC and Clang on 64-bit targets), else
+// from four 32 x 32 -> 64 bit products (32-bit targets, MSVC).
 struct Product {
   std::uint64_t high;
   std::uint64_t low;
+  friend constexpr bool operator==(const Product&, const Product&) = default;
 };
-inline Product multiply(std::uint64_t a, std::uint64_t b) {
+
+// The middle column adds at most three 32-bit numbers, so it cannot
+// overflow; its carry goes to the high word.
+constexpr Product multiply_portable(std::uint64_t a, std::uint64_t b) {
+  constexpr std::uint64_t kLow = 0xFFFFFFFF;
+  const std::uint64_t low_low = (a & kLow) * (b & kLow);
+  const std::uint64_t low_high = (a & kLow) * (b >> 32);
+  const std::uint64_t high_low = (a >> 32) * (b & kLow);
+  const std::uint64_t high_high = (a >> 32) * (b >> 32);
+  const std::uint64_t middle = (low_low >> 32) + (low_high & kLow) + (high_low & kLow);
+  return {high_high + (low_high >> 32) + (high_low >> 32) + (middle >> 32), middle << 32 | (low_low & kLow)};
+}
+// Every build checks it, also where it is not used; the all-ones factors carry in every column.
+static_assert(multiply_portable(0xFFFFFFFFFFFFFFFF, 0xFFFFFFFFFFFFFFFF) == Product{0xFFFFFFFFFFFFFFFE, 1});
+static_assert(multiply_portable(0xFFFFFFFFFFFFFFFF, 0xFFFFFFFF00000001) == Product{0xFFFFFFFF00000000, 0xFFFFFFFF});
+static_assert(multiply_portable(0xFFFFFFFF, 0xFFFFFFFF) == Product{0, 0xFFFFFFFE00000001});
+static_assert(multiply_portable(std::uint64_t{1} << 32, std::uint64_t{1} << 32) == Product{1, 0});
+static_assert(multiply_portable(10'000'000'000'000'000'000u, 10'000'000'000'000'000'000u) ==
+              Product{0x4B3B4CA85A86C47A, 0x098A224000000000});  // 10^38
+
+#ifdef __SIZEOF_INT128__
+constexpr Product multiply(std::uint64_t a, std::uint64_t b) {
   const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
   return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
 }
+// Where both exist, they agree on a few thousand fixed pseudo-random factors.
+static_assert([] {
+  std::uint64_t state = 0x9E3779B97F4A7C15;
+  const auto next = [&state] { return state ^= state << 13, state ^= state >> 7, state ^= state << 17; };
+  for (int i = 0; i < 4000; ++i) {
+    const std::uint64_t a = next(), b = next();
+    if (multiply(a, b) != multiply_portable(a, b)) return false;
+  }
+  return true;
+}());
+#else
+constexpr Product multiply(std::uint64_t a, std::uint64_t b) { return multiply_portable(a, b); }
+#endif
 
 constexpr int kSignificantDigits = 17;
 
