@@ -103,7 +103,8 @@ constexpr int kMaxScale = 340;   // |x| near the smallest subnormal
 constexpr int kMinBinaryExponent = -1074 - 52;  // |x| = significand * 2^e, 2^52 <= significand < 2^53
 constexpr int kMaxBinaryExponent = 1023 - 52;
 
-// floor(log10 2^(e + 52)), exact over the whole binary64 range; floor(log10 |x|) is it or one more.
+// floor(log10 2^(e + 52)), exact over the whole binary64 range (checked below
+// against the table); floor(log10 |x|) is it or one more.
 constexpr int decimal_estimate(int binary_exponent) { return ((binary_exponent + 52) * 78913) >> 18; }
 
 // For each scale t: 10^t, and the bits of the smallest binary64 >= 10^(17 - t),
@@ -175,6 +176,23 @@ constexpr DecimalScales kScales = [] {
   return scales;
 }();
 
+// The estimate against the exact powers: k = floor(log10 2^n) means
+// 10^k <= 2^n < 10^(k + 1). No power of ten but 10^0 is a power of two, so
+// 10^k <= 2^n exactly when n > floor(log2 10^k), or k = n = 0; the table holds
+// 10^t in [2^(shift - 1), 2^shift), so floor(log2 10^k) is shift - 1 at t = k,
+// or -shift at t = -k.
+constexpr bool power_of_ten_at_most(int k, int n) {  // 10^k <= 2^n
+  const int order = k >= kMinScale ? kScales.powers[k - kMinScale].shift - 1 : -kScales.powers[-k - kMinScale].shift;
+  return n > order || (k == 0 && n == 0);
+}
+static_assert([] {
+  for (int e = kMinBinaryExponent; e <= kMaxBinaryExponent; ++e) {
+    const int k = decimal_estimate(e);
+    if (!power_of_ten_at_most(k, e + 52) || power_of_ten_at_most(k + 1, e + 52)) return false;
+  }
+  return true;
+}());
+
 // The scale's place in the tables for |x| = significand * 2^binary_exponent
 // with bits `magnitude`: t = 16 - floor(log10 |x|), one less than the
 // estimate's when |x| reaches the next decade.
@@ -215,6 +233,22 @@ inline void store_eight(std::uint64_t characters, char* out) {
   std::memcpy(out, &characters, sizeof characters);
 }
 
+// x / 100 = x * 10486 >> 20 for x < 10^4, and x / 10 = x * 103 >> 10 for x < 100.
+constexpr std::uint64_t kHundredth = 10486;
+constexpr int kHundredthShift = 20;
+constexpr std::uint64_t kTenth = 103;
+constexpr int kTenthShift = 10;
+// Exact over every value a lane holds (below 10^4 in 32 bits, below 100 in
+// 16), and each product stays inside its lane, so no lane's quotient takes
+// bits from another.
+static_assert([] {
+  for (std::uint64_t x = 0; x < 10000; ++x)
+    if ((x * kHundredth >> kHundredthShift) != x / 100 || x * kHundredth >> 32 != 0) return false;
+  for (std::uint64_t x = 0; x < 100; ++x)
+    if ((x * kTenth >> kTenthShift) != x / 10 || x * kTenth >> 16 != 0) return false;
+  return true;
+}());
+
 // The eight decimal digits of n < 10^8 as characters, the first in the
 // lowest byte: split in halves, quarters and digits within one word, each
 // division by a multiplication exact over its lane's range. Each step puts
@@ -223,13 +257,12 @@ inline void store_eight(std::uint64_t characters, char* out) {
 constexpr std::uint64_t eight_digits(std::uint32_t n) {
   const std::uint64_t halves = n / 10000;
   std::uint64_t lanes = (std::uint64_t{n} << 32) + halves * (1 - (std::uint64_t{10000} << 32));  // 2 lanes < 10^4
-  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007F;
+  const std::uint64_t hundreds = (lanes * kHundredth >> kHundredthShift) & 0x0000007F0000007F;
   lanes = (lanes << 16) + hundreds * (1 - (std::uint64_t{100} << 16));  // 4 lanes < 100
-  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000F;
+  const std::uint64_t tens = (lanes * kTenth >> kTenthShift) & 0x000F000F000F000F;
   lanes = (lanes << 8) + tens * (1 - (std::uint64_t{10} << 8));  // 8 lanes < 10
   return lanes + 0x3030303030303030;
 }
-static_assert(eight_digits(12345678) == 0x3837363534333231 && eight_digits(99999999) == 0x3939393939393939);
 
 // Exactly `count` digits of n < 10^count, count <= 24.
 inline void write_digits(std::uint64_t n, int count, char* out) {
