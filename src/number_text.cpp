@@ -90,9 +90,9 @@ constexpr Product multiply(std::uint64_t a, std::uint64_t b) { return multiply_p
 constexpr int kSignificantDigits = 17;
 
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
-// cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128 - e)
-// for every binary exponent e that t serves, with 0 <= delta < 1, delta = 0
-// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below).
+// cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128), with
+// 0 <= delta < 1, delta = 0 for 0 <= t <= 55, and 1 <= shift + e <= 6 for
+// every binary exponent e that t serves (checked below).
 struct PowerOfTen {
   std::uint64_t high;
   std::uint64_t low;
@@ -286,26 +286,34 @@ struct Scaled {
 // z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53)
 // with bits `magnitude`.
 //
-// The product with the power's 128 bits gives z_c = z - error exactly, with
-// 0 <= error < 2^59 * 2^-128 = 2^-69, and error = 0 for 0 <= t <= 55. The
-// rounding changes only where z crosses a half: rounding z_c gives the
-// digits of z unless a half lies in (z_c, z]. None ever does:
-// - at an inexact power (t < 0 or t > 55), 2z is never an odd integer: t > 55
-//   leaves at least 2^54 in the denominator of 2z; for t < 0,
-//   2z = significand / 5^-t * 2^(e + 1 + t) with e + 1 + t >= 1 (checked
-//   below), even when it is an integer;
+// With S = significand << (shift + e) < 2^59 and P = high:low, the power's
+// 128 bits, z = S * (P + delta) * 2^-128. The two products give S * P
+// exactly in 192 bits; integer:fraction keeps their top 128 and drops
+// lower.low, so what is computed is z_c = floor(S * P / 2^64) * 2^-64 and
+//   z - z_c = (lower.low + S * delta) * 2^-128 < 2^-64 + 2^-69,
+// with 0 <= lower.low < 2^64 and 0 <= S * delta < 2^59. Rounding z_c half up
+// (up is the fraction's top bit) gives the digits of z unless a half lies in
+// (z_c, z]. The dropped lower.low moves no half there: a half is a multiple
+// of 2^-64, so one at most S * P * 2^-128 is at most z_c. That leaves
+// (S * P * 2^-128, z], less than 2^-69 wide, and empty for 0 <= t <= 55,
+// where delta = 0. At an inexact power (t < 0 or t > 55) no half lies in it:
+// - 2z is never an odd integer: t > 55 leaves at least 2^54 in the
+//   denominator of 2z; for t < 0, 2z = significand / 5^-t * 2^(e + 1 + t)
+//   with e + 1 + t >= 1 (checked with the shifts above), even when it is an
+//   integer;
 // - and where 2z is not an integer, it lies more than 2^-68 (twice the
-//   error) from every integer: the unit test
+//   window) from every integer: the unit test
 //   NumberText.NoValueNearARoundingBoundary finds the nearest over all
 //   significands for every exponent and scale (2^-65.4, at 2^665 * significand).
-// An exact tie therefore only occurs with an exact power, and rounds up.
+// An exact tie therefore only occurs with an exact power, where z_c = z, and
+// rounds up.
 Scaled scale(std::uint64_t significand, int binary_exponent, std::uint64_t magnitude) {
   // The decade is chosen by the table index, without a branch: |x| reaches
   // the next one unpredictably.
   const std::size_t index = scale_index(binary_exponent, magnitude);
   const PowerOfTen& power = kScales.powers[index];
   const std::uint64_t shifted = significand << (power.shift + binary_exponent);
-  // z_c * 2^128 = shifted * (high:low): integer part in the top word, the fraction's top bits below it.
+  // integer:fraction = floor(shifted * (high:low) / 2^64): z_c, the low word of `lower` dropped.
   const Product upper = multiply(shifted, power.high);
   const Product lower = multiply(shifted, power.low);
   const std::uint64_t fraction = upper.low + lower.high;
