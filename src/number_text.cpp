@@ -264,15 +264,6 @@ constexpr std::uint64_t eight_digits(std::uint32_t n) {
   return lanes + 0x3030303030303030;
 }
 
-// Exactly `count` digits of n < 10^count, count <= 24.
-inline void write_digits(std::uint64_t n, int count, char* out) {
-  char digits[24];
-  store_eight(eight_digits(static_cast<std::uint32_t>(n % 100'000'000)), digits + 16);
-  if (count > 8) store_eight(eight_digits(static_cast<std::uint32_t>(n / 100'000'000 % 100'000'000)), digits + 8);
-  if (count > 16) store_eight(eight_digits(static_cast<std::uint32_t>(n / 10'000'000'000'000'000)), digits);
-  std::memcpy(out, digits + 24 - count, static_cast<std::size_t>(count));
-}
-
 // |x| scaled to z = |x| * 10^(16 - exponent) in [10^16, 10^17), exponent =
 // floor(log10 |x|): z's integer part and whether its fraction is a half or
 // more. The 17 significant digits of |x|, half up on the exact value, are
@@ -283,8 +274,8 @@ struct Scaled {
   int exponent;
 };
 
-// z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53)
-// with bits `magnitude`.
+// 3. The 17 significant digits: z for |x| = significand * 2^binary_exponent
+// (2^52 <= significand < 2^53) with bits `magnitude`.
 //
 // With S = significand << (shift + e) < 2^59 and P = high:low, the power's
 // 128 bits, z = S * (P + delta) * 2^-128. The two products give S * P
@@ -342,11 +333,12 @@ char* write_exponent(int exponent, char* p) {
   return p + 5;
 }
 
-// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value:
-// its 17 digits rounded half up once more on the digit after the last kept
-// one (a double rounding, as the result file has it).
+// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value,
+// precision 7 or 15.
 inline std::size_t write_finite(bool negative, Scaled z, int precision, char* out) {
-  // The two roundings in one division, with h half the dropped part's unit q.
+  // 4. The second rounding: the 17 digits rounded half up once more on the
+  // digit after the last kept one (a double rounding, as the result file has
+  // it). Both roundings in one division, with h half the dropped part's unit q.
   const int dropped = kSignificantDigits - 1 - precision;
   const std::uint64_t half = dropped > 0 ? 5 * kPowersOfTenExact[dropped - 1] : 0;
   std::uint64_t kept = (z.integer + z.up + half) / kPowersOfTenExact[dropped];
@@ -355,8 +347,9 @@ inline std::size_t write_finite(bool negative, Scaled z, int precision, char* ou
     kept = kPowersOfTenExact[precision];
     ++exponent;
   }
-  // d0 '.' d1 d2 ...: the digits go one place to the right of their final
-  // place in words of eight, then d0 moves left over the point's place.
+  // 5. The text, d0 '.' d1 d2 ...: the digits go one place to the right of
+  // their final place in words of eight, then d0 moves left over the point's
+  // place.
   char* p = out;
   *p = '-';
   p += negative ? 1 : 0;
@@ -364,16 +357,11 @@ inline std::size_t write_finite(bool negative, Scaled z, int precision, char* ou
   if (precision == 7) {
     first = eight_digits(static_cast<std::uint32_t>(kept));
     store_eight(first, p + 1);
-  } else if (precision == 15) {
+  } else {
     const std::uint64_t high = kept / 100'000'000;
     first = eight_digits(static_cast<std::uint32_t>(high));
     store_eight(first, p + 1);
     store_eight(eight_digits(static_cast<std::uint32_t>(kept - high * 100'000'000)), p + 9);
-  } else {
-    char digits[kSignificantDigits];
-    write_digits(kept, precision + 1, digits);
-    std::memcpy(p + 1, digits, static_cast<std::size_t>(precision) + 1);
-    first = static_cast<unsigned char>(digits[0]);
   }
   p[0] = static_cast<char>(first & 0xFF);
   p[1] = '.';
@@ -394,6 +382,36 @@ std::size_t write_text(bool negative, std::string_view text, int precision, char
   std::memset(p + rest, '0', static_cast<std::size_t>(precision) - rest);
   p = write_exponent(0, p + precision);
   return static_cast<std::size_t>(p - out);
+}
+
+// "%.<precision>E" of the binary64 value `bits`, precision 7 or 15: the slow
+// path, which the two forms take for subnormals, zero and the special kinds.
+std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
+  const bool negative = (bits & Binary64::kSignMask) != 0;
+  const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
+  const std::uint64_t fraction = bits & Binary64::kFractionMask;
+
+  // 2. Classify on the fields; the special kinds and zero leave here. The
+  // indefinite is the negative quiet NaN without payload; a signalling NaN
+  // (quiet bit clear, fraction not zero) prints as a quiet one.
+  if (Binary64::exponent(bits) == Binary64::kMaxExponent) {
+    if (fraction == 0) return write_text(negative, "1#INF", precision, out);
+    if (fraction == Binary64::kQuietBit && negative) return write_text(true, "1#IND", precision, out);
+    return write_text(negative, "1#QNAN", precision, out);
+  }
+  // Zero of either sign is written unsigned.
+  if (magnitude == 0) return write_text(false, "0", precision, out);
+
+  std::uint64_t significand = fraction;
+  int binary_exponent = Binary64::exponent(bits) - Binary64::kBias - Binary64::kFractionWidth;
+  if (Binary64::exponent(bits) == 0) {  // subnormal: bring the top bit to the hidden place
+    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
+    significand <<= shift;
+    binary_exponent += 1 - shift;
+  } else {
+    significand |= Binary64::kHiddenBit;
+  }
+  return write_finite(negative, scale(significand, binary_exponent, magnitude), precision, out);
 }
 
 }  // namespace
@@ -429,36 +447,6 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
          std::uint64_t{fraction} << kFractionShift;
 }
 
-std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
-  const bool negative = (bits & Binary64::kSignMask) != 0;
-  const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
-  const std::uint64_t fraction = bits & Binary64::kFractionMask;
-
-  // 2. Classify on the fields; the special kinds and zero leave here. The
-  // indefinite is the negative quiet NaN without payload; a signalling NaN
-  // (quiet bit clear, fraction not zero) prints as a quiet one.
-  if (Binary64::exponent(bits) == Binary64::kMaxExponent) {
-    if (fraction == 0) return write_text(negative, "1#INF", precision, out);
-    if (fraction == Binary64::kQuietBit && negative) return write_text(true, "1#IND", precision, out);
-    return write_text(negative, "1#QNAN", precision, out);
-  }
-  // Zero of either sign is written unsigned.
-  if (magnitude == 0) return write_text(false, "0", precision, out);
-
-  // 3. The 17 significant digits, half up on the exact value.
-  std::uint64_t significand = fraction;
-  int binary_exponent = Binary64::exponent(bits) - Binary64::kBias - Binary64::kFractionWidth;
-  if (Binary64::exponent(bits) == 0) {  // subnormal: bring the top bit to the hidden place
-    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
-    significand <<= shift;
-    binary_exponent += 1 - shift;
-  } else {
-    significand |= Binary64::kHiddenBit;
-  }
-  // 4. The second rounding, to the field's precision, and 5. the text.
-  return write_finite(negative, scale(significand, binary_exponent, magnitude), precision, out);
-}
-
 // The two forms of float fields get copies of their own for normal values,
 // dividing by constants; subnormals, zero and the special kinds, rare in a
 // result file, take format_scientific.
@@ -476,7 +464,7 @@ std::size_t format_single(std::uint32_t bits, char* out) {
   if (static_cast<unsigned>(exponent - 1) >= Binary32::kMaxExponent - 1) {
     return format_scientific(widen_binary32(bits), 7, out);
   }
-  // 1. Widen straight to the 17-digit step's significand and exponent.
+  // Widened as widen_binary32 does, but straight to the significand and exponent scale() takes.
   constexpr int kWiden = Binary64::kFractionWidth - Binary32::kFractionWidth;
   const std::uint64_t significand = std::uint64_t{(bits & Binary32::kFractionMask) | Binary32::kHiddenBit} << kWiden;
   constexpr std::uint64_t kRebias = std::uint64_t{Binary64::kBias - Binary32::kBias} << Binary64::kFractionWidth;
