@@ -1,4 +1,4 @@
-// The number texts of float fields: the rows of number_texts.txt, and random values against a reference.
+// The number texts of float fields: the rows of number_texts.txt, and random values against the slow exact path.
 #include "number_text.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "exact_text.h"
 
 namespace {
 
@@ -36,27 +38,6 @@ TEST(NumberText, Rows) {
     ++rows;
   }
   EXPECT_GT(rows, 20);
-}
-
-// Slow and independent: glibc prints any binary64's exact expansion in 767 digits; cut it half up by string to
-// 17 digits, then to precision + 1.
-std::string exact_text(double value, int precision) {
-  char exact[800];
-  std::snprintf(exact, sizeof exact, "%.767e", value < 0 ? -value : value);
-  char* e = std::strchr(exact, 'e');
-  std::string digits = exact[0] + std::string(exact + 2, e);
-  int exponent = std::atoi(e + 1);
-  for (std::size_t keep : {std::size_t{17}, static_cast<std::size_t>(precision) + 1}) {
-    const bool up = keep < digits.size() && digits[keep] >= '5';
-    digits.resize(keep);
-    std::size_t i = keep;
-    while (up && i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-    if (up && i == 0) digits[0] = '1', ++exponent;
-    if (up && i > 0) ++digits[i - 1];
-  }
-  char text[40];
-  std::snprintf(text, sizeof text, "%s%c.%sE%+04d", value < 0 ? "-" : "", digits[0], digits.c_str() + 1, exponent);
-  return text;
 }
 
 // A few steps either side of the binary64 (or binary32) nearest 10^k.
