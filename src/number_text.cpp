@@ -293,9 +293,9 @@ struct Scaled {
 //   with e + 1 + t >= 1 (checked with the shifts above), even when it is an
 //   integer;
 // - and where 2z is not an integer, it lies more than 2^-68 (twice the
-//   window) from every integer: the unit test
-//   NumberText.NoValueNearARoundingBoundary finds the nearest over all
-//   significands for every exponent and scale (2^-65.4, at 2^665 * significand).
+//   window) from every integer: bench/number_text_boundaries finds the
+//   nearest over all significands for every exponent and scale (2^-65.4, at
+//   2^665 * significand).
 // An exact tie therefore only occurs with an exact power, where z_c = z, and
 // rounds up.
 Scaled scale(std::uint64_t significand, int binary_exponent, std::uint64_t magnitude) {
