@@ -2,9 +2,9 @@
 # Builds floatdump and runs every test: normally, with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the unit tests with ThreadSanitizer (two
 # conversions at once), with the portable code in place of the SSE2 paths,
-# for 64-bit Windows under wine and for the big-endian s390x under
-# qemu-user. The Windows zip is made, and its floatdump.exe must convert the
-# example to the bytes the Linux build writes.
+# for 64-bit Windows under wine, and for the big-endian s390x and the 32-bit
+# armhf under qemu-user. The Windows zip is made, and its floatdump.exe must
+# convert the example to the bytes the Linux build writes.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -26,6 +26,7 @@ build build-thread "-R ^Conversion" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLOATDUM
 # The portable build differs only in the file scanner: the byte-exact cases suffice, not under valgrind again.
 build build-portable "-LE memcheck|install" -DFLOATDUMP_PORTABLE=ON
 build build-s390x "" -DCMAKE_TOOLCHAIN_FILE=cmake/s390x-linux-gnu.cmake
+build build-armhf "" -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
 build build-windows "" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
 (cd build-windows && cpack)
