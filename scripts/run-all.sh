@@ -3,9 +3,10 @@
 # UndefinedBehaviorSanitizer, with ThreadSanitizer the tests of what runs on
 # threads (two conversions at once, the command's reader and writer threads
 # in process and in the command), with the portable code in place of the
-# SSE2 paths, for 64-bit Windows under wine and for the big-endian s390x
-# under qemu-user. The Windows zip is made, and its floatdump.exe must convert the
-# example to the bytes the Linux build writes.
+# SSE2 paths, for 64-bit Windows under wine, and for the big-endian s390x
+# and the 32-bit armhf under qemu-user. The shared library is installed and
+# built against. The Windows zip is made, and its floatdump.exe must convert
+# the example to the bytes the Linux build writes.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -28,6 +29,7 @@ build build-thread "-R ^(Conversion|ThreadedIo|Scanners|e2e|piped)[.]|^cli[.]pip
 # The portable build differs only in the file scanner: the byte-exact cases suffice, not under valgrind again.
 build build-portable "-LE memcheck|install" -DFLOATDUMP_PORTABLE=ON
 build build-s390x "" -DCMAKE_TOOLCHAIN_FILE=cmake/s390x-linux-gnu.cmake
+build build-armhf "" -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
 build build-windows "" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
 # The library as a shared object (the normal build's install.library test has the static one): installed, built

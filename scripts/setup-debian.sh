@@ -23,12 +23,13 @@ if ! command -v clang++ >/dev/null 2>&1; then
 elif [ ! -f "$(clang++ --print-runtime-dir)/libclang_rt.fuzzer-$(uname -m).a" ]; then
   need="$need libclang-rt-dev"
 fi
-# The other targets, each run by ctest under an emulator: 64-bit Windows (MinGW-w64, wine) and the big-endian
-# s390x (its cross compiler, qemu-user).
+# The other targets, each run by ctest under an emulator: 64-bit Windows (MinGW-w64, wine), the big-endian
+# s390x and the 32-bit armhf (their cross compilers, qemu-user).
 command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || need="$need g++-mingw-w64-x86-64-posix"
 { command -v wine && [ -e /usr/lib/wine/wine64 ]; } >/dev/null 2>&1 || need="$need wine wine64"
 command -v s390x-linux-gnu-g++ >/dev/null 2>&1 || need="$need g++-s390x-linux-gnu"
-command -v qemu-s390x >/dev/null 2>&1 || need="$need qemu-user"
+command -v arm-linux-gnueabihf-g++ >/dev/null 2>&1 || need="$need g++-arm-linux-gnueabihf"
+{ command -v qemu-s390x && command -v qemu-arm; } >/dev/null 2>&1 || need="$need qemu-user"
 if [ -n "$need" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -40,23 +40,59 @@ struct Fields {
 using Binary32 = Fields<std::uint32_t, 23, 8>;
 using Binary64 = Fields<std::uint64_t, 52, 11>;
 
-// The one place that multiplies 64 by 64 bits into 128: GCC and Clang have a
-// 128-bit integer; another compiler needs its own two lines here.
+// The one place that multiplies 64 by 64 bits into 128: with the compiler's
+// 128-bit integer where it has one (GCC and Clang on 64-bit targets), else
+// from four 32 x 32 -> 64 bit products (32-bit targets, MSVC).
 struct Product {
   std::uint64_t high;
   std::uint64_t low;
+  friend constexpr bool operator==(const Product&, const Product&) = default;
 };
-inline Product multiply(std::uint64_t a, std::uint64_t b) {
+
+// The middle column adds at most three 32-bit numbers, so it cannot
+// overflow; its carry goes to the high word.
+constexpr Product multiply_portable(std::uint64_t a, std::uint64_t b) {
+  constexpr std::uint64_t kLow = 0xFFFFFFFF;
+  const std::uint64_t low_low = (a & kLow) * (b & kLow);
+  const std::uint64_t low_high = (a & kLow) * (b >> 32);
+  const std::uint64_t high_low = (a >> 32) * (b & kLow);
+  const std::uint64_t high_high = (a >> 32) * (b >> 32);
+  const std::uint64_t middle = (low_low >> 32) + (low_high & kLow) + (high_low & kLow);
+  return {high_high + (low_high >> 32) + (high_low >> 32) + (middle >> 32), middle << 32 | (low_low & kLow)};
+}
+// Every build checks it, also where it is not used; the all-ones factors carry in every column.
+static_assert(multiply_portable(0xFFFFFFFFFFFFFFFF, 0xFFFFFFFFFFFFFFFF) == Product{0xFFFFFFFFFFFFFFFE, 1});
+static_assert(multiply_portable(0xFFFFFFFFFFFFFFFF, 0xFFFFFFFF00000001) == Product{0xFFFFFFFF00000000, 0xFFFFFFFF});
+static_assert(multiply_portable(0xFFFFFFFF, 0xFFFFFFFF) == Product{0, 0xFFFFFFFE00000001});
+static_assert(multiply_portable(std::uint64_t{1} << 32, std::uint64_t{1} << 32) == Product{1, 0});
+static_assert(multiply_portable(10'000'000'000'000'000'000u, 10'000'000'000'000'000'000u) ==
+              Product{0x4B3B4CA85A86C47A, 0x098A224000000000});  // 10^38
+
+#ifdef __SIZEOF_INT128__
+constexpr Product multiply(std::uint64_t a, std::uint64_t b) {
   const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
   return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
 }
+// Where both exist, they agree on a few thousand fixed pseudo-random factors.
+static_assert([] {
+  std::uint64_t state = 0x9E3779B97F4A7C15;
+  const auto next = [&state] { return state ^= state << 13, state ^= state >> 7, state ^= state << 17; };
+  for (int i = 0; i < 4000; ++i) {
+    const std::uint64_t a = next(), b = next();
+    if (multiply(a, b) != multiply_portable(a, b)) return false;
+  }
+  return true;
+}());
+#else
+constexpr Product multiply(std::uint64_t a, std::uint64_t b) { return multiply_portable(a, b); }
+#endif
 
 constexpr int kSignificantDigits = 17;
 
 // 10^t for every scale a finite binary64 needs (t = 16 - floor(log10|x|)),
-// cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128 - e)
-// for every binary exponent e that t serves, with 0 <= delta < 1, delta = 0
-// for 0 <= t <= 55, and 1 <= shift + e <= 6 (checked below).
+// cut to its top 128 bits: 10^t = (high:low + delta) * 2^(shift - 128), with
+// 0 <= delta < 1, delta = 0 for 0 <= t <= 55, and 1 <= shift + e <= 6 for
+// every binary exponent e that t serves (checked below).
 struct PowerOfTen {
   std::uint64_t high;
   std::uint64_t low;
@@ -67,7 +103,8 @@ constexpr int kMaxScale = 340;   // |x| near the smallest subnormal
 constexpr int kMinBinaryExponent = -1074 - 52;  // |x| = significand * 2^e, 2^52 <= significand < 2^53
 constexpr int kMaxBinaryExponent = 1023 - 52;
 
-// floor(log10 2^(e + 52)), exact over the whole binary64 range; floor(log10 |x|) is it or one more.
+// floor(log10 2^(e + 52)), exact over the whole binary64 range (checked below
+// against the table); floor(log10 |x|) is it or one more.
 constexpr int decimal_estimate(int binary_exponent) { return ((binary_exponent + 52) * 78913) >> 18; }
 
 // For each scale t: 10^t, and the bits of the smallest binary64 >= 10^(17 - t),
@@ -139,6 +176,23 @@ constexpr DecimalScales kScales = [] {
   return scales;
 }();
 
+// The estimate against the exact powers: k = floor(log10 2^n) means
+// 10^k <= 2^n < 10^(k + 1). No power of ten but 10^0 is a power of two, so
+// 10^k <= 2^n exactly when n > floor(log2 10^k), or k = n = 0; the table holds
+// 10^t in [2^(shift - 1), 2^shift), so floor(log2 10^k) is shift - 1 at t = k,
+// or -shift at t = -k.
+constexpr bool power_of_ten_at_most(int k, int n) {  // 10^k <= 2^n
+  const int order = k >= kMinScale ? kScales.powers[k - kMinScale].shift - 1 : -kScales.powers[-k - kMinScale].shift;
+  return n > order || (k == 0 && n == 0);
+}
+static_assert([] {
+  for (int e = kMinBinaryExponent; e <= kMaxBinaryExponent; ++e) {
+    const int k = decimal_estimate(e);
+    if (!power_of_ten_at_most(k, e + 52) || power_of_ten_at_most(k + 1, e + 52)) return false;
+  }
+  return true;
+}());
+
 // The scale's place in the tables for |x| = significand * 2^binary_exponent
 // with bits `magnitude`: t = 16 - floor(log10 |x|), one less than the
 // estimate's when |x| reaches the next decade.
@@ -179,6 +233,22 @@ inline void store_eight(std::uint64_t characters, char* out) {
   std::memcpy(out, &characters, sizeof characters);
 }
 
+// x / 100 = x * 10486 >> 20 for x < 10^4, and x / 10 = x * 103 >> 10 for x < 100.
+constexpr std::uint64_t kHundredth = 10486;
+constexpr int kHundredthShift = 20;
+constexpr std::uint64_t kTenth = 103;
+constexpr int kTenthShift = 10;
+// Exact over every value a lane holds (below 10^4 in 32 bits, below 100 in
+// 16), and each product stays inside its lane, so no lane's quotient takes
+// bits from another.
+static_assert([] {
+  for (std::uint64_t x = 0; x < 10000; ++x)
+    if ((x * kHundredth >> kHundredthShift) != x / 100 || x * kHundredth >> 32 != 0) return false;
+  for (std::uint64_t x = 0; x < 100; ++x)
+    if ((x * kTenth >> kTenthShift) != x / 10 || x * kTenth >> 16 != 0) return false;
+  return true;
+}());
+
 // The eight decimal digits of n < 10^8 as characters, the first in the
 // lowest byte: split in halves, quarters and digits within one word, each
 // division by a multiplication exact over its lane's range. Each step puts
@@ -187,21 +257,11 @@ inline void store_eight(std::uint64_t characters, char* out) {
 constexpr std::uint64_t eight_digits(std::uint32_t n) {
   const std::uint64_t halves = n / 10000;
   std::uint64_t lanes = (std::uint64_t{n} << 32) + halves * (1 - (std::uint64_t{10000} << 32));  // 2 lanes < 10^4
-  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007F;
+  const std::uint64_t hundreds = (lanes * kHundredth >> kHundredthShift) & 0x0000007F0000007F;
   lanes = (lanes << 16) + hundreds * (1 - (std::uint64_t{100} << 16));  // 4 lanes < 100
-  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000F;
+  const std::uint64_t tens = (lanes * kTenth >> kTenthShift) & 0x000F000F000F000F;
   lanes = (lanes << 8) + tens * (1 - (std::uint64_t{10} << 8));  // 8 lanes < 10
   return lanes + 0x3030303030303030;
-}
-static_assert(eight_digits(12345678) == 0x3837363534333231 && eight_digits(99999999) == 0x3939393939393939);
-
-// Exactly `count` digits of n < 10^count, count <= 24.
-inline void write_digits(std::uint64_t n, int count, char* out) {
-  char digits[24];
-  store_eight(eight_digits(static_cast<std::uint32_t>(n % 100'000'000)), digits + 16);
-  if (count > 8) store_eight(eight_digits(static_cast<std::uint32_t>(n / 100'000'000 % 100'000'000)), digits + 8);
-  if (count > 16) store_eight(eight_digits(static_cast<std::uint32_t>(n / 10'000'000'000'000'000)), digits);
-  std::memcpy(out, digits + 24 - count, static_cast<std::size_t>(count));
 }
 
 // |x| scaled to z = |x| * 10^(16 - exponent) in [10^16, 10^17), exponent =
@@ -214,29 +274,37 @@ struct Scaled {
   int exponent;
 };
 
-// z for |x| = significand * 2^binary_exponent (2^52 <= significand < 2^53)
-// with bits `magnitude`.
+// 3. The 17 significant digits: z for |x| = significand * 2^binary_exponent
+// (2^52 <= significand < 2^53) with bits `magnitude`.
 //
-// The product with the power's 128 bits gives z_c = z - error exactly, with
-// 0 <= error < 2^59 * 2^-128 = 2^-69, and error = 0 for 0 <= t <= 55. The
-// rounding changes only where z crosses a half: rounding z_c gives the
-// digits of z unless a half lies in (z_c, z]. None ever does:
-// - at an inexact power (t < 0 or t > 55), 2z is never an odd integer: t > 55
-//   leaves at least 2^54 in the denominator of 2z; for t < 0,
-//   2z = significand / 5^-t * 2^(e + 1 + t) with e + 1 + t >= 1 (checked
-//   below), even when it is an integer;
+// With S = significand << (shift + e) < 2^59 and P = high:low, the power's
+// 128 bits, z = S * (P + delta) * 2^-128. The two products give S * P
+// exactly in 192 bits; integer:fraction keeps their top 128 and drops
+// lower.low, so what is computed is z_c = floor(S * P / 2^64) * 2^-64 and
+//   z - z_c = (lower.low + S * delta) * 2^-128 < 2^-64 + 2^-69,
+// with 0 <= lower.low < 2^64 and 0 <= S * delta < 2^59. Rounding z_c half up
+// (up is the fraction's top bit) gives the digits of z unless a half lies in
+// (z_c, z]. The dropped lower.low moves no half there: a half is a multiple
+// of 2^-64, so one at most S * P * 2^-128 is at most z_c. That leaves
+// (S * P * 2^-128, z], less than 2^-69 wide, and empty for 0 <= t <= 55,
+// where delta = 0. At an inexact power (t < 0 or t > 55) no half lies in it:
+// - 2z is never an odd integer: t > 55 leaves at least 2^54 in the
+//   denominator of 2z; for t < 0, 2z = significand / 5^-t * 2^(e + 1 + t)
+//   with e + 1 + t >= 1 (checked with the shifts above), even when it is an
+//   integer;
 // - and where 2z is not an integer, it lies more than 2^-68 (twice the
-//   error) from every integer: the unit test
-//   NumberText.NoValueNearARoundingBoundary finds the nearest over all
-//   significands for every exponent and scale (2^-65.4, at 2^665 * significand).
-// An exact tie therefore only occurs with an exact power, and rounds up.
+//   window) from every integer: bench/number_text_boundaries finds the
+//   nearest over all significands for every exponent and scale (2^-65.4, at
+//   2^665 * significand).
+// An exact tie therefore only occurs with an exact power, where z_c = z, and
+// rounds up.
 Scaled scale(std::uint64_t significand, int binary_exponent, std::uint64_t magnitude) {
   // The decade is chosen by the table index, without a branch: |x| reaches
   // the next one unpredictably.
   const std::size_t index = scale_index(binary_exponent, magnitude);
   const PowerOfTen& power = kScales.powers[index];
   const std::uint64_t shifted = significand << (power.shift + binary_exponent);
-  // z_c * 2^128 = shifted * (high:low): integer part in the top word, the fraction's top bits below it.
+  // integer:fraction = floor(shifted * (high:low) / 2^64): z_c, the low word of `lower` dropped.
   const Product upper = multiply(shifted, power.high);
   const Product lower = multiply(shifted, power.low);
   const std::uint64_t fraction = upper.low + lower.high;
@@ -265,11 +333,12 @@ char* write_exponent(int exponent, char* p) {
   return p + 5;
 }
 
-// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value:
-// its 17 digits rounded half up once more on the digit after the last kept
-// one (a double rounding, as the result file has it).
+// Writes [-]d.<precision digits>E<sign><3 digits> of a finite nonzero value,
+// precision 7 or 15.
 inline std::size_t write_finite(bool negative, Scaled z, int precision, char* out) {
-  // The two roundings in one division, with h half the dropped part's unit q.
+  // 4. The second rounding: the 17 digits rounded half up once more on the
+  // digit after the last kept one (a double rounding, as the result file has
+  // it). Both roundings in one division, with h half the dropped part's unit q.
   const int dropped = kSignificantDigits - 1 - precision;
   const std::uint64_t half = dropped > 0 ? 5 * kPowersOfTenExact[dropped - 1] : 0;
   std::uint64_t kept = (z.integer + z.up + half) / kPowersOfTenExact[dropped];
@@ -278,8 +347,9 @@ inline std::size_t write_finite(bool negative, Scaled z, int precision, char* ou
     kept = kPowersOfTenExact[precision];
     ++exponent;
   }
-  // d0 '.' d1 d2 ...: the digits go one place to the right of their final
-  // place in words of eight, then d0 moves left over the point's place.
+  // 5. The text, d0 '.' d1 d2 ...: the digits go one place to the right of
+  // their final place in words of eight, then d0 moves left over the point's
+  // place.
   char* p = out;
   *p = '-';
   p += negative ? 1 : 0;
@@ -287,16 +357,11 @@ inline std::size_t write_finite(bool negative, Scaled z, int precision, char* ou
   if (precision == 7) {
     first = eight_digits(static_cast<std::uint32_t>(kept));
     store_eight(first, p + 1);
-  } else if (precision == 15) {
+  } else {
     const std::uint64_t high = kept / 100'000'000;
     first = eight_digits(static_cast<std::uint32_t>(high));
     store_eight(first, p + 1);
     store_eight(eight_digits(static_cast<std::uint32_t>(kept - high * 100'000'000)), p + 9);
-  } else {
-    char digits[kSignificantDigits];
-    write_digits(kept, precision + 1, digits);
-    std::memcpy(p + 1, digits, static_cast<std::size_t>(precision) + 1);
-    first = static_cast<unsigned char>(digits[0]);
   }
   p[0] = static_cast<char>(first & 0xFF);
   p[1] = '.';
@@ -317,6 +382,36 @@ std::size_t write_text(bool negative, std::string_view text, int precision, char
   std::memset(p + rest, '0', static_cast<std::size_t>(precision) - rest);
   p = write_exponent(0, p + precision);
   return static_cast<std::size_t>(p - out);
+}
+
+// "%.<precision>E" of the binary64 value `bits`, precision 7 or 15: the slow
+// path, which the two forms take for subnormals, zero and the special kinds.
+std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
+  const bool negative = (bits & Binary64::kSignMask) != 0;
+  const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
+  const std::uint64_t fraction = bits & Binary64::kFractionMask;
+
+  // 2. Classify on the fields; the special kinds and zero leave here. The
+  // indefinite is the negative quiet NaN without payload; a signalling NaN
+  // (quiet bit clear, fraction not zero) prints as a quiet one.
+  if (Binary64::exponent(bits) == Binary64::kMaxExponent) {
+    if (fraction == 0) return write_text(negative, "1#INF", precision, out);
+    if (fraction == Binary64::kQuietBit && negative) return write_text(true, "1#IND", precision, out);
+    return write_text(negative, "1#QNAN", precision, out);
+  }
+  // Zero of either sign is written unsigned.
+  if (magnitude == 0) return write_text(false, "0", precision, out);
+
+  std::uint64_t significand = fraction;
+  int binary_exponent = Binary64::exponent(bits) - Binary64::kBias - Binary64::kFractionWidth;
+  if (Binary64::exponent(bits) == 0) {  // subnormal: bring the top bit to the hidden place
+    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
+    significand <<= shift;
+    binary_exponent += 1 - shift;
+  } else {
+    significand |= Binary64::kHiddenBit;
+  }
+  return write_finite(negative, scale(significand, binary_exponent, magnitude), precision, out);
 }
 
 }  // namespace
@@ -352,36 +447,6 @@ std::uint64_t widen_binary32(std::uint32_t bits) {
          std::uint64_t{fraction} << kFractionShift;
 }
 
-std::size_t format_scientific(std::uint64_t bits, int precision, char* out) {
-  const bool negative = (bits & Binary64::kSignMask) != 0;
-  const std::uint64_t magnitude = bits & ~Binary64::kSignMask;
-  const std::uint64_t fraction = bits & Binary64::kFractionMask;
-
-  // 2. Classify on the fields; the special kinds and zero leave here. The
-  // indefinite is the negative quiet NaN without payload; a signalling NaN
-  // (quiet bit clear, fraction not zero) prints as a quiet one.
-  if (Binary64::exponent(bits) == Binary64::kMaxExponent) {
-    if (fraction == 0) return write_text(negative, "1#INF", precision, out);
-    if (fraction == Binary64::kQuietBit && negative) return write_text(true, "1#IND", precision, out);
-    return write_text(negative, "1#QNAN", precision, out);
-  }
-  // Zero of either sign is written unsigned.
-  if (magnitude == 0) return write_text(false, "0", precision, out);
-
-  // 3. The 17 significant digits, half up on the exact value.
-  std::uint64_t significand = fraction;
-  int binary_exponent = Binary64::exponent(bits) - Binary64::kBias - Binary64::kFractionWidth;
-  if (Binary64::exponent(bits) == 0) {  // subnormal: bring the top bit to the hidden place
-    const int shift = std::countl_zero(significand) - (63 - Binary64::kFractionWidth);
-    significand <<= shift;
-    binary_exponent += 1 - shift;
-  } else {
-    significand |= Binary64::kHiddenBit;
-  }
-  // 4. The second rounding, to the field's precision, and 5. the text.
-  return write_finite(negative, scale(significand, binary_exponent, magnitude), precision, out);
-}
-
 // The two forms of float fields get copies of their own for normal values,
 // dividing by constants; subnormals, zero and the special kinds, rare in a
 // result file, take format_scientific.
@@ -399,7 +464,7 @@ std::size_t format_single(std::uint32_t bits, char* out) {
   if (static_cast<unsigned>(exponent - 1) >= Binary32::kMaxExponent - 1) {
     return format_scientific(widen_binary32(bits), 7, out);
   }
-  // 1. Widen straight to the 17-digit step's significand and exponent.
+  // Widened as widen_binary32 does, but straight to the significand and exponent scale() takes.
   constexpr int kWiden = Binary64::kFractionWidth - Binary32::kFractionWidth;
   const std::uint64_t significand = std::uint64_t{(bits & Binary32::kFractionMask) | Binary32::kHiddenBit} << kWiden;
   constexpr std::uint64_t kRebias = std::uint64_t{Binary64::kBias - Binary32::kBias} << Binary64::kFractionWidth;

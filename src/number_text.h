@@ -26,17 +26,13 @@ void format_binary(std::uint32_t value, char* out);
 // sign, quiet bit and payload.
 std::uint64_t widen_binary32(std::uint32_t bits);
 
-// "%.<precision>E" of the binary64 value `bits`, 5 <= precision <= 16:
-// rounded half up to 17 significant digits, then half up again to
-// precision + 1 digits; exponent signed and three digits wide; special
+// "%.7E" of the binary32 value `bits`, as the result file has it: the exact
+// value rounded half up to 17 significant digits, then half up again to 8
+// digits; exponent signed and three digits wide; zero unsigned; special
 // values as 1.#INF000E+000, -1.#IND000E+000, 1.#QNAN00E+000.
-std::size_t format_scientific(std::uint64_t bits, int precision, char* out);
-
-// "%.7E" of a single-precision value: the text of the binary64 value
-// widen_binary32(bits) with precision 7.
 std::size_t format_single(std::uint32_t bits, char* out);
 
-// "%.15E" of a double-precision value: format_scientific(bits, 15, out).
+// "%.15E" of the binary64 value `bits`: the same, rounded again to 16 digits.
 std::size_t format_double(std::uint64_t bits, char* out);
 
 }  // namespace number_text

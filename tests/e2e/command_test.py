@@ -37,7 +37,7 @@ def text(value):
 
 def expect(actual, wanted, what):
     if actual != wanted:
-        if isinstance(wanted, bytes) and len(wanted) > 200:  # the sizes, and the first difference
+        if isinstance(wanted, bytes) and max(len(wanted), len(actual or b"")) > 200:  # the sizes, the first difference
             at = next((i for i, (a, b) in enumerate(zip(actual, wanted)) if a != b), min(len(actual), len(wanted)))
             actual, wanted = (f"{len(t)} bytes; from byte {at}: {t[at:at + 60]!r}" for t in (actual, wanted))
         raise AssertionError(f"{what}:\n  got      {actual!r}\n  expected {wanted!r}")
