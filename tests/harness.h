@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,21 @@ struct Converted {
   int status;
   std::string output;
   std::string messages;
+};
+
+// Raw bytes out into one string, from any thread: the command's writer thread and the conversion's own may
+// write into it, as they do into one stream with 2>&1.
+class OneStream final : public RawSink {
+ public:
+  std::ptrdiff_t write(const char* data, std::size_t size) override {
+    std::lock_guard lock(mutex_);
+    bytes.append(data, size);
+    return static_cast<std::ptrdiff_t>(size);
+  }
+  std::string bytes;
+
+ private:
+  std::mutex mutex_;
 };
 
 inline Converted convert_raw(Scanner scanner, RawSource& source, std::size_t largest_allocation = SIZE_MAX) {

@@ -31,7 +31,8 @@ std::string checked(const Converted& converted) {
   return converted.output + "\n--- messages:\n" + converted.messages;
 }
 
-// The bytes written into a pipe in pieces of 1 to 64 bytes, their sizes drawn from the bytes themselves.
+// The bytes written into a pipe in pieces of 1 to 64 bytes, their sizes drawn from the bytes themselves, and
+// converted as the command converts a pipe, with its reader and writer threads.
 Converted through_pipe(std::string_view bytes) {
   int ends[2];
   if (!platform::open_pipe(ends)) fail("no pipe");
@@ -45,12 +46,15 @@ Converted through_pipe(std::string_view bytes) {
     platform::close(ends[1]);
   });
   Converted converted{};
+  OneStream output;
   {
     ThreadedInput in(ends[0]);
-    StringSink out(converted.output), messages(converted.messages);
+    ThreadedOutput out(output);
+    StringSink messages(converted.messages);
     TextOutput diagnostics(messages);
     converted.status = convert(Scanner::kFile, in, out, diagnostics, "memory").status;
   }
+  converted.output = output.bytes;
   writer.join();
   platform::close(ends[0]);
   return converted;

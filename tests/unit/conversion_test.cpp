@@ -1,5 +1,5 @@
-// Whole conversions in process: both scanners agree, a fatal failure keeps what was converted, and two
-// conversions at once each give their own bytes.
+// Whole conversions in process: a fatal failure keeps what was converted, and two conversions at once each give
+// their own bytes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,8 +14,6 @@
 #include "../harness.h"
 #include "scripted_device.h"
 #include "threaded_io.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);  // tests/fuzz/convert_fuzz.cpp
 
 namespace {
 
@@ -26,45 +23,6 @@ std::string bytes_of(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), {}};
 }
-
-// The fuzz target's checks on every end-to-end case: flex's scanner, which reads terminals, writes the same
-// output and messages as the hand-written one, which the command uses on these files. A failed check aborts.
-TEST(Scanners, AgreeOnEveryCase) {
-  for (const auto& entry : std::filesystem::directory_iterator(kCases)) {
-    if (entry.path().extension() != ".in") continue;
-    std::printf("%s\n", entry.path().filename().string().c_str());
-    const std::string bytes = bytes_of(entry.path());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  }
-}
-
-// The hand-written scanner looks at 64 bytes at a time: every kind of token, placed across the edge of a block,
-// is matched as flex's scanner matches it.
-TEST(Scanners, AgreeWhereTokensMeetTheEdgeOfABlock) {
-  const std::string pieces[] = {"\nF1 !DB0F4940! (1}\n", "\nEX (1}", "\n\n\n", "!0000803F!", "!!!", "!AB x",
-                                "(1A}", "(1A x", "{12]", "!" + std::string(31, 'a') + "!", "(" + std::string(32, '7') + ")",
-                                "'quoted (1}'", "\"open (1}", "\r\n"};
-  for (const std::string& piece : pieces)
-    for (std::size_t offset = 48; offset < 72; ++offset) {
-      const std::string bytes = "F1 !DB0F4940!\n" + std::string(offset, 'x') + piece + std::string(200, 'y') + piece;
-      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    }
-}
-
-// One stream for the output and the messages, as 2>&1 makes them, written by the command's writer thread and by
-// the conversion's own.
-class OneStream final : public RawSink {
- public:
-  std::ptrdiff_t write(const char* data, std::size_t size) override {
-    std::lock_guard lock(mutex_);
-    bytes.append(data, size);
-    return static_cast<std::ptrdiff_t>(size);
-  }
-  std::string bytes;
-
- private:
-  std::mutex mutex_;
-};
 
 // A fatal failure gives status 2, and one stream holding exactly what was converted before it, then the message
 // and CR LF.

@@ -1,5 +1,6 @@
-// The library's calls give the command's bytes: every result file of the end-to-end cases, in memory and as a
-// stream read in small pieces, gives its .expected output and its .stderr diagnostics; failures give the
+// Every result file of the end-to-end cases through every way in: the library's calls, in memory and as a stream
+// read in small pieces, give its .expected output and its .stderr diagnostics, and the fuzz target's checks hold
+// (flex's scanner and the command's reader and writer threads over a pipe give the same); failures give the
 // command's status and message, with what was converted before them.
 #include "floatdump/floatdump.h"
 
@@ -7,10 +8,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);  // tests/fuzz/convert_fuzz.cpp
 
 namespace {
 
@@ -56,7 +61,7 @@ class Kept final : public floatdump::Output {
   int error_;
 };
 
-TEST(Library, EveryCaseGivesTheCommandsBytes) {
+TEST(EveryCase, GivesTheCommandsBytesEveryWayIn) {
   for (const auto& entry : std::filesystem::directory_iterator(kCases)) {
     if (entry.path().extension() != ".in") continue;
     SCOPED_TRACE(entry.path().filename().string());
@@ -74,6 +79,9 @@ TEST(Library, EveryCaseGivesTheCommandsBytes) {
     EXPECT_EQ(0, floatdump::convert(in, out, messages).status);
     EXPECT_TRUE(out.bytes == expected) << "as a stream";
     EXPECT_EQ(diagnostics, messages.bytes);
+
+    std::printf("%s\n", entry.path().filename().string().c_str());  // a failed check aborts: this names the case
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
   }
 }
 
