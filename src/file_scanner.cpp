@@ -48,12 +48,19 @@ const char* copy_to_token_start(const char* from, const char* to, char*& out) {
   return from;
 }
 
-// The first `a` or `b` in [from, to), or `to`.
+// The first `a` or `b` in [from, to), or `to`. Both are looked for a window
+// at a time, so that the cost follows the distance to the answer, not to `to`.
 const char* find_either(const char* from, const char* to, char a, char b) {
-  const void* first_a = std::memchr(from, a, static_cast<std::size_t>(to - from));
-  const char* limit = first_a ? static_cast<const char*>(first_a) : to;
-  const void* first_b = std::memchr(from, b, static_cast<std::size_t>(limit - from));
-  return first_b ? static_cast<const char*>(first_b) : limit;
+  constexpr std::ptrdiff_t kWindow = 256;
+  for (;;) {
+    const char* const end = to - from > kWindow ? from + kWindow : to;
+    const void* first_a = std::memchr(from, a, static_cast<std::size_t>(end - from));
+    const char* const limit = first_a ? static_cast<const char*>(first_a) : end;
+    if (const void* first_b = std::memchr(from, b, static_cast<std::size_t>(limit - from)))
+      return static_cast<const char*>(first_b);
+    if (first_a || end == to) return limit;
+    from = end;
+  }
 }
 
 // The conversions of integer fields, [opened by '{'][closing mark]. Looked
@@ -66,7 +73,6 @@ constexpr IntegerConversion kIntegerConversions[2][3] = {
 // Plain text is copied at most this much at a time, so that its worst case,
 // every byte a line end written as CR LF, fits in the room of one write.
 constexpr std::size_t kPlainRun = 8 * 1024;
-constexpr std::size_t kPlainRoom = 2 * kPlainRun;
 
 // One scan of one conversion's input; the buffer lives as long as the scanner.
 class FileScanner {
@@ -112,8 +118,9 @@ class FileScanner {
   Condition condition_ = Condition::kInitial;
 };
 
-// Large enough that the system calls cost little per byte, small enough to
-// stay in the cache between the read and the scan.
+// Large enough that the reads cost little per byte, small enough to stay in
+// the cache between the read and the scan. (flex's starts at 16 KiB: under a
+// memory limit, a token may fail to fit in one scanner and not the other.)
 constexpr std::size_t kInitialCapacity = 64 * 1024;
 
 FileScanner::FileScanner(Conversion& conversion)
@@ -227,18 +234,21 @@ bool FileScanner::line_start_marker() {
 }
 
 // `.` ECHO for each plain byte, and flex's default rule for each line end,
-// written as CR LF: everything up to the next byte that may start a token
-// goes out in one piece. A line-start marker may follow a line end, so the
-// piece ends there when the next line begins with a marker's first letter
-// or is not read yet.
+// written as CR LF. The byte at pos_ is plain (no token starts there, or
+// the one that does failed to match), and so is everything up to the next
+// byte that may start a token: all of it goes out in one piece. A line-start
+// marker may follow a line end, so the piece ends there when the next line
+// begins with a marker's first letter or is not read yet.
 void FileScanner::plain_text() {
   const char* const start = buffer_ + pos_;
   const char* const end = buffer_ + std::min(end_, pos_ + kPlainRun);
+  const std::size_t room = 2 * static_cast<std::size_t>(end - start);  // every byte a line end, at worst
   const char* from = start;
-  out_.write_formatted(kPlainRoom, [&](char* const text) {
+  out_.write_formatted(room, [&](char* const text) {
     char* to = text;
+    if (*from != '\n') *to++ = *from++;
     for (;;) {
-      assert(to + 2 * (end - from) <= text + kPlainRoom);  // the scratch of a look stays within it
+      assert(to + 2 * (end - from) <= text + room);  // the scratch of a look stays within it
       from = copy_to_token_start(from, end, to);
       if (from == end || *from != '\n') break;
       *to++ = '\r';
@@ -255,7 +265,7 @@ void FileScanner::plain_text() {
 // the line ends is a plain character.
 void FileScanner::quoted_text() {
   const char quote = byte(0);
-  std::size_t matched = 1;  // the quote alone, until a segment closes
+  std::size_t matched = 0;
   std::size_t k = 1;        // inside a segment: looking for its closing quote
   while (has(k)) {
     const char* const from = buffer_ + pos_ + k;
@@ -267,7 +277,10 @@ void FileScanner::quoted_text() {
     if (!has(k) || byte(k) != quote) break;
     ++k;
   }
-  out_.write_plain(taken(matched));
+  if (matched == 0)
+    plain_text();
+  else
+    out_.write_plain(taken(matched));
 }
 
 // !{HEX}*!: a float field; else the `!` is a plain character.
@@ -276,19 +289,19 @@ void FileScanner::float_field() {
   if (has(close) && byte(close) == '!')
     conversion_.calibration().rewrite_float_field(taken(close + 1), out_);
   else
-    out_.write_plain(taken(1));
+    plain_text();
 }
 
 // \({HEX}*\) \({HEX}*\} \({HEX}*\] and the same opened by \{: an integer
 // field; else the opening mark is a plain character.
 void FileScanner::integer_field() {
+  const bool is_signed = byte(0) == '{';
   const std::size_t close = digits_end();
   const std::uint8_t mark = has(close) ? alphabet::closing_mark(byte(close)) : alphabet::kNotClosing;
-  if (mark == alphabet::kNotClosing) {
-    out_.write_plain(taken(1));
-    return;
-  }
-  kIntegerConversions[byte(0) == '{'][mark](taken(close + 1), out_);
+  if (mark == alphabet::kNotClosing)
+    plain_text();
+  else
+    kIntegerConversions[is_signed][mark](taken(close + 1), out_);
 }
 
 // In FLOAT_CALIBRATION and DOUBLE_CALIBRATION: \n returns to INITIAL,
@@ -301,16 +314,16 @@ void FileScanner::calibration_line() {
   }
   if (byte(0) == '!') {
     const std::size_t close = digits_end();
-    if (close == 1 || !has(close) || byte(close) != '!') {
-      taken(1);
-    } else if (condition_ == Condition::kFloatCalibration) {
-      conversion_.calibration().calibrate_single(taken(close + 1), conversion_.diagnostics());
-    } else {
-      conversion_.calibration().calibrate_double(taken(close + 1), conversion_.diagnostics());
+    if (close > 1 && has(close) && byte(close) == '!') {
+      if (condition_ == Condition::kFloatCalibration)
+        conversion_.calibration().calibrate_single(taken(close + 1), conversion_.diagnostics());
+      else
+        conversion_.calibration().calibrate_double(taken(close + 1), conversion_.diagnostics());
+      return;
     }
-    return;
   }
-  const char* const from = buffer_ + pos_;  // swallowed up to the next byte that may matter
+  // `.`: this byte, and every other up to the next that may matter.
+  const char* const from = buffer_ + pos_;
   taken(static_cast<std::size_t>(find_either(from + 1, buffer_ + end_, '!', '\n') - from));
 }
 
