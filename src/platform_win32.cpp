@@ -30,15 +30,22 @@ bool missing(int fd) {
   return h == -1 || h == -2;
 }
 
-// A path of MAX_PATH characters or more is opened through its full form with
-// the \\?\ prefix, which has no length limit on any Windows, with or without
-// the long-path setting of Windows 10.
+// Windows refuses a path whose full form, the current directory included,
+// has MAX_PATH characters or more, unless that full form is given with the
+// \\?\ prefix, which has no limit on any Windows and needs no long-path
+// setting. Such a path is opened that way; a shorter one as it was given.
+// The full form already has what the prefix would skip done: . and .. are
+// resolved and / is \.
 std::wstring long_form(std::wstring path) {
-  if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
-  const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return path;
+  if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return path;
+  const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);  // the NUL included
+  if (length < MAX_PATH - 12) return path;  // 12: room for a directory's 8.3 name, as CreateDirectory wants
   std::wstring full(length, L'\0');
-  full.resize(GetFullPathNameW(path.c_str(), length, full.data(), nullptr));
+  const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+  if (written == 0 || written >= length) return path;
+  full.resize(written);
+  // A device (NUL, COM1, and nul.txt on Windows 10) is reached by its name.
+  if (full.rfind(L"\\\\.\\", 0) == 0) return path;
   return full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
 }
 
