@@ -1,12 +1,14 @@
 // What differs between the systems the command runs on, behind a few calls:
 // descriptors opened raw (text_stream does line ends and Ctrl-Z itself, the
-// C runtime must not), the standard streams, consoles, and whether two
-// descriptors are one file. platform_posix.cpp and platform_win32.cpp each
-// implement all of it; the build compiles one.
+// C runtime must not), the standard streams, consoles, whether two
+// descriptors are one file, and the system's words for its errors.
+// platform_posix.cpp and platform_win32.cpp each implement all of it; the
+// build compiles one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "text_stream.h"
 
@@ -16,6 +18,16 @@ constexpr int kStandardInput = 0, kStandardOutput = 1, kStandardError = 2;
 
 // The null device's name as a message quotes it: "'/dev/null'" or "'NUL'".
 extern const char* const kNullDeviceQuoted;
+
+// Failures below set errno. On Windows, where the failure is the system's,
+// errno holds Windows' own error code negated (errno values are positive):
+// the C runtime's mapping would lose it, and report a file that another
+// program holds open as "Permission denied".
+//
+// The system's words for `error`, as one line without a closing period:
+// strerror on POSIX; on Windows the system's message for its code, or for
+// the code an errno stands for, in the user's language.
+std::string reason(int error);
 
 // Makes the three standard streams raw and records in `closed` which were
 // closed when the command started. Each closed one is given the null device

@@ -8,12 +8,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <initializer_list>
 #include <system_error>
 
 namespace platform {
 
 const char* const kNullDeviceQuoted = "'/dev/null'";
+
+std::string reason(int error) { return std::strerror(error); }
 
 // open() hands out the lowest free number, so a closed standard stream's
 // would go to a file: the result file taken for standard output, messages

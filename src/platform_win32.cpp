@@ -10,12 +10,14 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <initializer_list>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace platform {
@@ -28,6 +30,49 @@ HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); 
 bool missing(int fd) {
   const intptr_t h = _get_osfhandle(fd);
   return h == -1 || h == -2;
+}
+
+// Which standard streams had no handle when the command started. Their
+// numbers hold NUL, opened the other way round, which the runtime would
+// report as "Access is denied": reading or writing them fails here as on
+// the missing handle.
+bool missing_at_start[3];
+
+bool missing_at_start_of(int fd) { return fd >= 0 && fd < 3 && missing_at_start[fd]; }
+
+// -1, with Windows' own code of a failure in errno (see platform.h).
+int failed(DWORD code) {
+  errno = -static_cast<int>(code);
+  return -1;
+}
+
+// A call of the C runtime: where it fails in the system, the runtime puts
+// the system's code in _doserrno and leaves it 0 when it refuses the call
+// itself. That code, where there is one, replaces the runtime's errno.
+template <typename Call>
+auto through_runtime(Call call) {
+  _doserrno = 0;
+  const auto result = call();
+  if (result < 0 && _doserrno != 0) failed(_doserrno);
+  return result;
+}
+
+// Empty for text that is not UTF-8 when `flags` is MB_ERR_INVALID_CHARS;
+// otherwise each byte that is not part of a character becomes U+FFFD.
+std::wstring utf16(std::string_view text, DWORD flags = 0) {
+  const int size = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
+  const int length = MultiByteToWideChar(CP_UTF8, flags, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, flags, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string utf8(std::wstring_view wide) {
+  const int size = static_cast<int>(wide.size());
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+  return text;
 }
 
 // Windows refuses a path whose full form, the current directory included,
@@ -51,15 +96,14 @@ std::wstring long_form(std::wstring path) {
 
 // -1 with errno EILSEQ for a name that is not UTF-8.
 int open_wide(const char* path, int flags) {
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-  if (length == 0) {
+  const std::wstring wide = utf16(path, MB_ERR_INVALID_CHARS);
+  if (wide.empty() && *path) {
     errno = EILSEQ;
     return -1;
   }
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), length);
-  wide.pop_back();  // the NUL
-  return _wopen(long_form(wide).c_str(), flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  return through_runtime([&] {
+    return _wopen(long_form(wide).c_str(), flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  });
 }
 
 // A file's identity: its volume's serial number and its index there. ReFS
@@ -95,17 +139,37 @@ void ignore_invalid_parameter(const wchar_t*, const wchar_t*, const wchar_t*, un
 
 const char* const kNullDeviceQuoted = "'NUL'";
 
+// A plain errno keeps the runtime's text; but a standard stream closed at
+// start is reported in the system's words, as the missing handle it is.
+std::string reason(int error) {
+  const DWORD code = error < 0 ? static_cast<DWORD>(-error) : error == EBADF ? ERROR_INVALID_HANDLE : 0;
+  if (code == 0) return std::strerror(error);
+  wchar_t* text = nullptr;
+  // MAX_WIDTH_MASK: the message's own line breaks become blanks.
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                          FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0) return "Unknown error " + std::to_string(code);
+  std::wstring words(text, length);
+  LocalFree(text);
+  std::replace_if(words.begin(), words.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
+  while (!words.empty() && words.back() == L' ') words.pop_back();
+  if (!words.empty() && words.back() == L'.') words.pop_back();
+  return utf8(words);
+}
+
 // A standard handle missing at start reads as -2 or -1 from the runtime. Its
-// number is then given NUL, the other way round, so that using it fails with
-// EBADF as on POSIX.
+// number is then given NUL, the other way round, and using it fails with
+// ERROR_INVALID_HANDLE.
 bool take_standard_streams(bool closed[3]) {
   _set_invalid_parameter_handler(ignore_invalid_parameter);
   for (int fd : {kStandardInput, kStandardOutput, kStandardError}) {
-    closed[fd] = missing(fd);
+    closed[fd] = missing_at_start[fd] = missing(fd);
     if (closed[fd]) {
-      const int null = _open("NUL", (fd == kStandardInput ? _O_WRONLY : _O_RDONLY) | _O_BINARY | _O_NOINHERIT);
+      const int null = through_runtime(
+          [fd] { return _open("NUL", (fd == kStandardInput ? _O_WRONLY : _O_RDONLY) | _O_BINARY | _O_NOINHERIT); });
       if (null < 0) return false;
-      if (null != fd && (_dup2(null, fd) != 0 || _close(null) != 0)) return false;
+      if (null != fd && (through_runtime([&] { return _dup2(null, fd); }) != 0 || close(null) != 0)) return false;
     }
     _setmode(fd, _O_BINARY);
   }
@@ -116,18 +180,26 @@ int open_for_reading(const char* path) { return open_wide(path, _O_RDONLY); }
 
 int open_for_writing(const char* path) { return open_wide(path, _O_WRONLY | _O_CREAT); }
 
-bool open_pipe(int (&ends)[2]) { return _pipe(ends, 64 * 1024, _O_BINARY | _O_NOINHERIT) == 0; }
+bool open_pipe(int (&ends)[2]) {
+  return through_runtime([&] { return _pipe(ends, 64 * 1024, _O_BINARY | _O_NOINHERIT); }) == 0;
+}
 
 // The runtime counts bytes in an int.
 std::ptrdiff_t read(int fd, void* buffer, std::size_t count) {
-  return _read(fd, buffer, static_cast<unsigned>(count < INT_MAX ? count : INT_MAX));
+  if (missing_at_start_of(fd)) return failed(ERROR_INVALID_HANDLE);
+  const auto size = static_cast<unsigned>(std::min<std::size_t>(count, INT_MAX));
+  return through_runtime([&] { return _read(fd, buffer, size); });
 }
 
 std::ptrdiff_t write(int fd, const void* buffer, std::size_t count) {
-  return _write(fd, buffer, static_cast<unsigned>(count < INT_MAX ? count : INT_MAX));
+  if (missing_at_start_of(fd)) return failed(ERROR_INVALID_HANDLE);
+  const auto size = static_cast<unsigned>(std::min<std::size_t>(count, INT_MAX));
+  return through_runtime([&] { return _write(fd, buffer, size); });
 }
 
-int close(int fd) { return _close(fd); }
+int close(int fd) {
+  return through_runtime([fd] { return _close(fd); });
+}
 
 // _isatty is true for NUL and serial ports too: a console is what has a
 // console mode.
@@ -151,8 +223,9 @@ bool same_file(int a, int b) {
 }
 
 bool truncate(int fd) {
+  _doserrno = 0;
   const errno_t error = _chsize_s(fd, 0);
-  if (error != 0) errno = error;
+  if (error != 0) errno = _doserrno != 0 ? -static_cast<int>(_doserrno) : error;
   return error == 0;
 }
 
