@@ -99,17 +99,33 @@ class Descriptor final : public RawSource, public RawSink {
   int fd_;
 };
 
-// A TextOutput that writes a descriptor as each block fills: standard error
-// and --help.
+// Writes text for a person to read, UTF-8, as write() does: messages, and the
+// answer to --help. On Windows a console is given it as UTF-16, so that
+// every character of a file's name shows whatever the console's code page;
+// a file or pipe, and every descriptor on POSIX, gets the bytes. A
+// character cut in two by the end of `data` waits in `cut` for the rest.
+std::ptrdiff_t write_readable(int fd, const char* data, std::size_t size, std::string& cut);
+
+// A TextOutput of readable text that writes a descriptor as each block
+// fills: standard error, and --help.
 class DescriptorOutput {
  public:
-  explicit DescriptorOutput(int fd) : descriptor_(fd), sink_(descriptor_), text_(sink_) {}
+  explicit DescriptorOutput(int fd) : readable_(fd), sink_(readable_), text_(sink_) {}
   DescriptorOutput(const DescriptorOutput&) = delete;
   DescriptorOutput& operator=(const DescriptorOutput&) = delete;
   TextOutput& text() { return text_; }
 
  private:
-  Descriptor descriptor_;
+  class Readable final : public RawSink {
+   public:
+    explicit Readable(int fd) : fd_(fd) {}
+    std::ptrdiff_t write(const char* data, std::size_t size) override { return write_readable(fd_, data, size, cut_); }
+
+   private:
+    int fd_;
+    std::string cut_;
+  };
+  Readable readable_;
   WritingSink sink_;
   TextOutput text_;
 };

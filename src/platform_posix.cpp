@@ -47,6 +47,11 @@ int close(int fd) { return ::close(fd); }
 
 bool is_console(int fd) { return isatty(fd) > 0; }
 
+// A terminal takes the bytes as they are: nothing is ever cut.
+std::ptrdiff_t write_readable(int fd, const char* data, std::size_t size, std::string&) {
+  return ::write(fd, data, size);
+}
+
 bool is_disk_file(int fd, std::uint64_t& size) {
   struct stat file;
   if (fstat(fd, &file) != 0 || !S_ISREG(file.st_mode)) return false;

@@ -2,7 +2,8 @@
 // runtime's text mode would fold CR LF and stop at Ctrl-Z on its own terms:
 // every descriptor is switched to binary, and text_stream applies the
 // result files' rules. Names arrive as UTF-8 and are opened by their UTF-16
-// form, so that no code page stands between a name and its file.
+// form, so that no code page stands between a name and its file; messages
+// reach a console as UTF-16 for the same reason.
 #include "platform.h"
 
 #include <fcntl.h>
@@ -106,6 +107,17 @@ int open_wide(const char* path, int flags) {
   });
 }
 
+// The length of `text` without a character that its end cuts short.
+std::size_t whole_characters(std::string_view text) {
+  for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+    const unsigned char c = static_cast<unsigned char>(text[text.size() - back]);
+    if ((c & 0xC0) == 0x80) continue;  // a continuation byte: its character starts further back
+    const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return length > back ? text.size() - back : text.size();
+  }
+  return text.size();
+}
+
 // A file's identity: its volume's serial number and its index there. ReFS
 // numbers files with 128 bits, which only FileIdInfo gives; older systems
 // have only the 64-bit index.
@@ -199,6 +211,28 @@ std::ptrdiff_t write(int fd, const void* buffer, std::size_t count) {
 
 int close(int fd) {
   return through_runtime([fd] { return _close(fd); });
+}
+
+// Older consoles fail a WriteConsoleW of much more than 64 KiB: text goes in
+// pieces, none ending between the two halves of a surrogate pair.
+constexpr std::size_t kConsolePiece = 8192;
+
+std::ptrdiff_t write_readable(int fd, const char* data, std::size_t size, std::string& cut) {
+  if (!is_console(fd)) return write(fd, data, size);
+  std::string text = cut + std::string(data, size);
+  cut = text.substr(whole_characters(text));
+  text.resize(text.size() - cut.size());
+  const std::wstring wide = utf16(text);
+  for (std::size_t done = 0; done < wide.size();) {
+    std::size_t piece = std::min(wide.size() - done, kConsolePiece);
+    if (piece < wide.size() - done && IS_HIGH_SURROGATE(wide[done + piece - 1])) --piece;
+    DWORD written = 0;
+    if (!WriteConsoleW(handle_of(fd), wide.data() + done, static_cast<DWORD>(piece), &written, nullptr))
+      return failed(GetLastError());
+    if (written == 0) return failed(ERROR_WRITE_FAULT);
+    done += written;
+  }
+  return static_cast<std::ptrdiff_t>(size);
 }
 
 // _isatty is true for NUL and serial ports too: a console is what has a
