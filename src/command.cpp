@@ -32,7 +32,7 @@ constexpr char kHelp[] =
     "  1  fewer than two arguments: the usage text is on standard error\n"
     "  2  a file could not be opened, read or written, or the scanner failed\n"
     "\n"
-    "Full documentation: man floatdump\n";
+    "Full documentation: ";  // where the manual is on this system, then the line end
 
 // The answer to --help or --version, on standard output with the line ends
 // of all other output; status 0, or 2 when it cannot be written.
@@ -43,6 +43,12 @@ int answer(std::string_view text, TextOutput& errors) {
   if (out.flush()) return 0;
   messages::write(errors, messages::kErrorWriting, {kStandardOutput, platform::reason(out.error())});
   return 2;
+}
+
+// Whether `argument` asks for help: --help, or the system's own way to ask.
+bool asks_for_help(const char* argument) {
+  return std::strcmp(argument, "--help") == 0 ||
+         (platform::kHelpSwitch && std::strcmp(argument, platform::kHelpSwitch) == 0);
 }
 
 // A result file, or the standard stream for "-" unless it was closed when
@@ -67,7 +73,8 @@ int floatdump_main(int argc, char** argv) {
     return 2;
   }
   // Only as the first argument: after it, any name is a file's.
-  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) return answer(kHelp, errors);
+  if (argc > 1 && asks_for_help(argv[1]))
+    return answer(std::string(kHelp) + platform::kFullDocumentation + "\n", errors);
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0)
     return answer(std::string("floatdump ") + floatdump::version() + "\n", errors);
   if (argc < 3) {

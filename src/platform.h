@@ -1,9 +1,9 @@
 // What differs between the systems the command runs on, behind a few calls:
 // descriptors opened raw (text_stream does line ends and Ctrl-Z itself, the
 // C runtime must not), the standard streams, consoles, whether two
-// descriptors are one file, and the system's words for its errors.
-// platform_posix.cpp and platform_win32.cpp each implement all of it; the
-// build compiles one.
+// descriptors are one file, the system's words for its errors, how a user
+// asks for help and where the manual is. platform_posix.cpp and
+// platform_win32.cpp each implement all of it; the build compiles one.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,15 @@ constexpr int kStandardInput = 0, kStandardOutput = 1, kStandardError = 2;
 
 // The null device's name as a message quotes it: "'/dev/null'" or "'NUL'".
 extern const char* const kNullDeviceQuoted;
+
+// Where --help sends a reader for the whole manual: "man floatdump", or on
+// Windows the HTML page that the zip holds beside floatdump.exe.
+extern const char* const kFullDocumentation;
+
+// The system's own way to ask a command for help, which the first argument
+// answers as --help does: "/?" on Windows; null on POSIX, where "/?" is a
+// file's name.
+extern const char* const kHelpSwitch;
 
 // Failures below set errno. On Windows, where the failure is the system's,
 // errno holds Windows' own error code negated (errno values are positive):

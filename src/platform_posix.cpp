@@ -15,6 +15,8 @@
 namespace platform {
 
 const char* const kNullDeviceQuoted = "'/dev/null'";
+const char* const kFullDocumentation = "man floatdump";
+const char* const kHelpSwitch = nullptr;
 
 std::string reason(int error) { return std::strerror(error); }
 

@@ -150,6 +150,8 @@ void ignore_invalid_parameter(const wchar_t*, const wchar_t*, const wchar_t*, un
 }  // namespace
 
 const char* const kNullDeviceQuoted = "'NUL'";
+const char* const kFullDocumentation = "floatdump.html, beside floatdump.exe";
+const char* const kHelpSwitch = "/?";
 
 // A plain errno keeps the runtime's text; but a standard stream closed at
 // start is reported in the system's words, as the missing handle it is.

@@ -34,6 +34,8 @@ def text(value):
         return b"".join(map(text, value))
     if isinstance(value, dict) and "windows" in value:
         return text(value["windows" if WINDOWS else "posix"])
+    if isinstance(value, dict) and "out_of" in value:
+        return text(ROWS[value["out_of"]]["out"])
     if isinstance(value, dict):
         return b"".join(text(value["numbered"] % i if "numbered" in value else value["repeat"])
                         for i in range(value["times"]))
