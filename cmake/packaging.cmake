@@ -4,11 +4,30 @@
 # (the component "command"); and the library with its headers, its CMake
 # package and floatdump.pc (the component "library"). `cpack` (in the build
 # directory) makes floatdump_<version>_<arch>.deb of the command alone.
-# A Windows build makes floatdump-<version>-win64.zip instead: floatdump.exe,
-# the license and the README, in one folder.
+# A Windows build makes floatdump-<version>-win64.zip instead, one folder for
+# a Windows user: floatdump.exe, the manual as a web page (mandoc renders
+# doc/floatdump.1 while building), README-windows.txt, an example result
+# file, the changelog and the license; the texts with CR LF line ends, as
+# Windows' own tools write them.
 if(WIN32)
+  find_program(FLOATDUMP_MANDOC mandoc REQUIRED)
+  mark_as_advanced(FLOATDUMP_MANDOC)
+  add_custom_command(OUTPUT floatdump.html
+    COMMAND ${FLOATDUMP_MANDOC} -T html ${PROJECT_SOURCE_DIR}/doc/floatdump.1 > floatdump.html
+    DEPENDS doc/floatdump.1 VERBATIM)
+  add_custom_target(manual_html ALL DEPENDS floatdump.html)
+  configure_file(doc/README-windows.txt.in README-windows.txt @ONLY NEWLINE_STYLE CRLF)
+  foreach(text LICENSE doc/changelog)
+    get_filename_component(name ${text} NAME)
+    file(READ ${text} content)
+    string(REPLACE "\n" "\r\n" content "${content}")
+    file(WRITE ${PROJECT_BINARY_DIR}/${name}.txt "${content}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${text})
+  endforeach()
   install(TARGETS floatdump RUNTIME DESTINATION . COMPONENT command)
-  install(FILES LICENSE README.md DESTINATION . COMPONENT command)
+  install(FILES ${PROJECT_BINARY_DIR}/floatdump.html ${PROJECT_BINARY_DIR}/README-windows.txt
+                ${PROJECT_BINARY_DIR}/LICENSE.txt ${PROJECT_BINARY_DIR}/changelog.txt DESTINATION . COMPONENT command)
+  install(FILES examples/result.txt DESTINATION examples COMPONENT command)
   set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};floatdump;command;/")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME floatdump-${PROJECT_VERSION}-win64)

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "floatdump.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr char kProgram[] = "floatdump";
 constexpr char kStandardOutput[] = "standard output";
+constexpr std::size_t kNoAllocationLimit = std::numeric_limits<std::size_t>::max();  // but the system's
 
 constexpr char kHelp[] =
     "Usage: floatdump resultFile_in resultFile_out\n"
@@ -30,7 +32,7 @@ constexpr char kHelp[] =
     "  1  fewer than two arguments: the usage text is on standard error\n"
     "  2  a file could not be opened, read or written, or the scanner failed\n"
     "\n"
-    "Full documentation: man floatdump\n";
+    "Full documentation: ";  // where the manual is on this system, then the line end
 
 // The answer to --help or --version, on standard output with the line ends
 // of all other output; status 0, or 2 when it cannot be written.
@@ -39,8 +41,14 @@ int answer(std::string_view text, TextOutput& errors) {
   TextOutput& out = standard_output.text();
   out.write(text);
   if (out.flush()) return 0;
-  messages::write(errors, messages::kErrorWriting, {kStandardOutput, messages::reason(out.error())});
+  messages::write(errors, messages::kErrorWriting, {kStandardOutput, platform::reason(out.error())});
   return 2;
+}
+
+// Whether `argument` asks for help: --help, or the system's own way to ask.
+bool asks_for_help(const char* argument) {
+  return std::strcmp(argument, "--help") == 0 ||
+         (platform::kHelpSwitch && std::strcmp(argument, platform::kHelpSwitch) == 0);
 }
 
 // A result file, or the standard stream for "-" unless it was closed when
@@ -61,11 +69,12 @@ int floatdump_main(int argc, char** argv) {
   TextOutput& errors = standard_error.text();
   bool closed_at_start[3];
   if (!platform::take_standard_streams(closed_at_start)) {
-    messages::write(errors, messages::kCannotOpen, {platform::kNullDeviceQuoted, messages::reason(errno)});
+    messages::write(errors, messages::kCannotOpen, {platform::kNullDeviceQuoted, platform::reason(errno)});
     return 2;
   }
   // Only as the first argument: after it, any name is a file's.
-  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) return answer(kHelp, errors);
+  if (argc > 1 && asks_for_help(argv[1]))
+    return answer(std::string(kHelp) + platform::kFullDocumentation + "\n", errors);
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0)
     return answer(std::string("floatdump ") + floatdump::version() + "\n", errors);
   if (argc < 3) {
@@ -75,7 +84,7 @@ int floatdump_main(int argc, char** argv) {
   }
   const int in_fd = open_path(argv[1], platform::kStandardInput, closed_at_start, platform::open_for_reading);
   if (in_fd < 0) {
-    messages::write(errors, messages::kCannotOpenInput, {quoted(argv[1]), messages::reason(errno)});
+    messages::write(errors, messages::kCannotOpenInput, {quoted(argv[1]), platform::reason(errno)});
     return 2;
   }
   const bool to_standard_output = std::strcmp(argv[2], "-") == 0;
@@ -86,7 +95,7 @@ int floatdump_main(int argc, char** argv) {
   if (out_fd < 0) {
     // A closed standard output fails as its first write would.
     messages::write(errors, to_standard_output ? messages::kErrorWriting : messages::kCannotOpenOutput,
-                    {out_name, messages::reason(errno)});
+                    {out_name, platform::reason(errno)});
     return 2;
   }
   std::uint64_t out_size;
@@ -99,7 +108,7 @@ int floatdump_main(int argc, char** argv) {
     // empty file is left alone: ext4 writes out a file truncated to nothing
     // when it is closed, and the conversion would wait for that.
     if (!to_standard_output && out_size > 0 && !platform::truncate(out_fd)) {
-      messages::write(errors, messages::kCannotOpenOutput, {out_name, messages::reason(errno)});
+      messages::write(errors, messages::kCannotOpenOutput, {out_name, platform::reason(errno)});
       return 2;
     }
   }
@@ -112,16 +121,16 @@ int floatdump_main(int argc, char** argv) {
     platform::Descriptor in_file(in_fd), out_file(out_fd);
     TextInput in(in_file, true);
     WritingSink out(out_file);
-    status = convert(Scanner::kFlex, in, out, errors, out_name).status;
+    status = convert(Scanner::kFlex, in, out, errors, out_name, kNoAllocationLimit, platform::reason).status;
   } else {
     ThreadedInput in(in_fd);
     platform::Descriptor out_file(out_fd);
     ThreadedOutput out(out_file, [&in] { in.stop(); });
-    status = convert(Scanner::kFile, in, out, errors, out_name).status;
+    status = convert(Scanner::kFile, in, out, errors, out_name, kNoAllocationLimit, platform::reason).status;
   }
   if (status != 0) return status;
   if (platform::close(out_fd) != 0) {
-    messages::write(errors, messages::kErrorWriting, {out_name, messages::reason(errno)});
+    messages::write(errors, messages::kErrorWriting, {out_name, platform::reason(errno)});
     return 2;
   }
   platform::close(in_fd);

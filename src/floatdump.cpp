@@ -22,7 +22,7 @@ floatdump::Outcome stopped(TextOutput& diagnostics, std::string message) {
 }  // namespace
 
 floatdump::Outcome convert(Scanner scanner, TextSource& in, Sink& out, TextOutput& diagnostics,
-                           std::string_view out_name, std::size_t largest_allocation) {
+                           std::string_view out_name, std::size_t largest_allocation, messages::Reason reason) {
   Conversion conversion(in, out, diagnostics, largest_allocation);
   TextOutput& converted = conversion.out();
   try {
@@ -37,11 +37,11 @@ floatdump::Outcome convert(Scanner scanner, TextSource& in, Sink& out, TextOutpu
     const bool written = converted.flush();
     floatdump::Outcome outcome = stopped(diagnostics, messages::format(messages::kScannerFailure, {failure.message}));
     if (written) return outcome;
-    stopped(diagnostics, messages::format(messages::kErrorWriting, {out_name, messages::reason(converted.error())}));
+    stopped(diagnostics, messages::format(messages::kErrorWriting, {out_name, reason(converted.error())}));
     return outcome;
   } catch (const OutputFailure&) {
   }
-  return stopped(diagnostics, messages::format(messages::kErrorWriting, {out_name, messages::reason(converted.error())}));
+  return stopped(diagnostics, messages::format(messages::kErrorWriting, {out_name, reason(converted.error())}));
 }
 
 namespace floatdump {

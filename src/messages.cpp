@@ -19,6 +19,6 @@ void write(TextOutput& errors, std::string_view form, std::initializer_list<std:
   errors.flush();
 }
 
-std::string_view reason(int error) { return std::strerror(error); }
+std::string reason(int error) { return std::strerror(error); }
 
 }  // namespace messages

@@ -40,7 +40,9 @@ std::string format(std::string_view form, std::initializer_list<std::string_view
 // Writes format(form, values) to `errors` in one piece, then flushes it.
 void write(TextOutput& errors, std::string_view form, std::initializer_list<std::string_view> values = {});
 
-// The system's reason for errno `error`.
-std::string_view reason(int error);
+// The words for errno `error` in a message: strerror's. The command hands
+// a conversion its platform's words instead (platform::reason).
+using Reason = std::string (*)(int error);
+std::string reason(int error);
 
 }  // namespace messages

@@ -1,12 +1,14 @@
 // What differs between the systems the command runs on, behind a few calls:
 // descriptors opened raw (text_stream does line ends and Ctrl-Z itself, the
-// C runtime must not), the standard streams, consoles, and whether two
-// descriptors are one file. platform_posix.cpp and platform_win32.cpp each
-// implement all of it; the build compiles one.
+// C runtime must not), the standard streams, consoles, whether two
+// descriptors are one file, the system's words for its errors, how a user
+// asks for help and where the manual is. platform_posix.cpp and
+// platform_win32.cpp each implement all of it; the build compiles one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "text_stream.h"
 
@@ -16,6 +18,25 @@ constexpr int kStandardInput = 0, kStandardOutput = 1, kStandardError = 2;
 
 // The null device's name as a message quotes it: "'/dev/null'" or "'NUL'".
 extern const char* const kNullDeviceQuoted;
+
+// Where --help sends a reader for the whole manual: "man floatdump", or on
+// Windows the HTML page that the zip holds beside floatdump.exe.
+extern const char* const kFullDocumentation;
+
+// The system's own way to ask a command for help, which the first argument
+// answers as --help does: "/?" on Windows; null on POSIX, where "/?" is a
+// file's name.
+extern const char* const kHelpSwitch;
+
+// Failures below set errno. On Windows, where the failure is the system's,
+// errno holds Windows' own error code negated (errno values are positive):
+// the C runtime's mapping would lose it, and report a file that another
+// program holds open as "Permission denied".
+//
+// The system's words for `error`, as one line without a closing period:
+// strerror on POSIX; on Windows the system's message for its code, or for
+// the code an errno stands for, in the user's language.
+std::string reason(int error);
 
 // Makes the three standard streams raw and records in `closed` which were
 // closed when the command started. Each closed one is given the null device
@@ -87,17 +108,33 @@ class Descriptor final : public RawSource, public RawSink {
   int fd_;
 };
 
-// A TextOutput that writes a descriptor as each block fills: standard error
-// and --help.
+// Writes text for a person to read, UTF-8, as write() does: messages, and the
+// answer to --help. On Windows a console is given it as UTF-16, so that
+// every character of a file's name shows whatever the console's code page;
+// a file or pipe, and every descriptor on POSIX, gets the bytes. A
+// character cut in two by the end of `data` waits in `cut` for the rest.
+std::ptrdiff_t write_readable(int fd, const char* data, std::size_t size, std::string& cut);
+
+// A TextOutput of readable text that writes a descriptor as each block
+// fills: standard error, and --help.
 class DescriptorOutput {
  public:
-  explicit DescriptorOutput(int fd) : descriptor_(fd), sink_(descriptor_), text_(sink_) {}
+  explicit DescriptorOutput(int fd) : readable_(fd), sink_(readable_), text_(sink_) {}
   DescriptorOutput(const DescriptorOutput&) = delete;
   DescriptorOutput& operator=(const DescriptorOutput&) = delete;
   TextOutput& text() { return text_; }
 
  private:
-  Descriptor descriptor_;
+  class Readable final : public RawSink {
+   public:
+    explicit Readable(int fd) : fd_(fd) {}
+    std::ptrdiff_t write(const char* data, std::size_t size) override { return write_readable(fd_, data, size, cut_); }
+
+   private:
+    int fd_;
+    std::string cut_;
+  };
+  Readable readable_;
   WritingSink sink_;
   TextOutput text_;
 };

@@ -8,12 +8,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <initializer_list>
 #include <system_error>
 
 namespace platform {
 
 const char* const kNullDeviceQuoted = "'/dev/null'";
+const char* const kFullDocumentation = "man floatdump";
+const char* const kHelpSwitch = nullptr;
+
+std::string reason(int error) { return std::strerror(error); }
 
 // open() hands out the lowest free number, so a closed standard stream's
 // would go to a file: the result file taken for standard output, messages
@@ -43,6 +48,11 @@ std::ptrdiff_t write(int fd, const void* buffer, std::size_t count) { return ::w
 int close(int fd) { return ::close(fd); }
 
 bool is_console(int fd) { return isatty(fd) > 0; }
+
+// A terminal takes the bytes as they are: nothing is ever cut.
+std::ptrdiff_t write_readable(int fd, const char* data, std::size_t size, std::string&) {
+  return ::write(fd, data, size);
+}
 
 bool is_disk_file(int fd, std::uint64_t& size) {
   struct stat file;

@@ -1,6 +1,7 @@
 // Test helper for Windows: runs a program with its standard handles set as a Windows parent sets them, which a
 // POSIX shell cannot do under wine. --no-stdin, --no-stdout, --no-stderr start it without that handle; --stdin=FILE
-// gives it FILE, opened by name, as standard input. Usage: launch [OPTION]... PROGRAM [ARGUMENT]...
+// gives it FILE, opened by name, as standard input; --hold=FILE keeps FILE open, shared with no one, while it runs.
+// Usage: launch [OPTION]... PROGRAM [ARGUMENT]...
 // Exits with the program's status, 125 if it cannot be started.
 #include <windows.h>
 
@@ -18,6 +19,8 @@ int wmain(int argc, wchar_t** argv) {
     if (option.rfind(L"--stdin=", 0) == 0)
       handles[0] = CreateFileW(option.c_str() + 8, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
                                OPEN_EXISTING, 0, nullptr);
+    if (option.rfind(L"--hold=", 0) == 0)
+      CreateFileW(option.c_str() + 7, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   }
   std::wstring command;
   for (; i < argc; ++i) command += L"\"" + std::wstring(argv[i]) + L"\" ";
