@@ -6,7 +6,7 @@
 # SSE2 paths, for 64-bit Windows under wine, and for the big-endian s390x
 # and the 32-bit armhf under qemu-user. The shared library is installed and
 # built against. The Windows zip is made, and its floatdump.exe must convert
-# the example to the bytes the Linux build writes.
+# the example to the bytes the Linux build writes. The Python module is installed in a fresh venv and tested.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -49,3 +49,11 @@ wineserver -p30 >/dev/null 2>&1 </dev/null || true
 wine "$work"/floatdump-*-win64/floatdump.exe examples/result.txt "$work/windows.txt" </dev/null
 cmp "$work/linux.txt" "$work/windows.txt"
 echo "run-all: $zip converts examples/result.txt to the Linux build's bytes"
+
+# The Python module, installed from this tree in a fresh venv, its tests comparing it with the normal build's command.
+if command -v python3 >/dev/null 2>&1; then
+  tests/python/run.sh build
+  echo "run-all: the Python module installed and tested"
+else
+  echo "run-all: no python3: the Python module is left untested"
+fi
