@@ -12,6 +12,7 @@ command -v flex >/dev/null 2>&1 || need="$need flex"
 [ -f /usr/include/pybind11/pybind11.h ] || need="$need pybind11-dev"
 [ -d /usr/lib/python3/dist-packages/pytest ] || need="$need python3-pytest"
 ls /usr/share/python-wheels/wheel-*.whl >/dev/null 2>&1 || need="$need python3-wheel-whl"
+ls /usr/share/python-wheels/setuptools-*.whl >/dev/null 2>&1 || need="$need python3-setuptools-whl"
 if [ -n "$need" ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $need
@@ -19,9 +20,10 @@ fi
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 "$python" -m venv "$work/venv"
 venv=$work/venv/bin
-# No package index is needed: setuptools comes with the venv, wheel (which setuptools builds wheels with) from
-# Debian's copy of its wheel, pybind11's headers from pybind11-dev.
+# No package index is needed: wheel (which setuptools builds wheels with) comes from Debian's copy of its wheel, as
+# does setuptools where the venv has none (Python 3.12 on), and pybind11's headers from pybind11-dev.
 pip="$venv/python -m pip --disable-pip-version-check --no-cache-dir --quiet"
+"$venv/python" -c 'import setuptools' 2>/dev/null || $pip install --no-index /usr/share/python-wheels/setuptools-*.whl
 $pip install --no-index /usr/share/python-wheels/wheel-*.whl
 $pip install --no-index --no-build-isolation "$source"
 # pytest is Debian's, pure Python, for the same Python 3 minor version as ours, and is not in the venv: a .pth file
