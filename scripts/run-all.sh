@@ -7,6 +7,7 @@
 # and the 32-bit armhf under qemu-user. The shared library is installed and
 # built against. The Windows zip is made and its contents checked, and its
 # floatdump.exe must convert the example to the bytes the Linux build writes.
+# The Python module is installed in a fresh venv and tested.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -76,3 +77,11 @@ wine "$exe" "$folder/examples/result.txt" "$work/windows.txt" </dev/null
 cmp "$work/linux.txt" "$work/windows.txt"
 echo "run-all: build-windows/$name.zip holds what a Windows user needs, and converts examples/result.txt to the" \
   "Linux build's bytes"
+
+# The Python module, installed from this tree in a fresh venv, its tests comparing it with the normal build's command.
+if command -v python3 >/dev/null 2>&1; then
+  tests/python/run.sh build
+  echo "run-all: the Python module installed and tested"
+else
+  echo "run-all: no python3: the Python module is left untested"
+fi

@@ -9,6 +9,19 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 command -v make >/dev/null 2>&1 || need="$need make"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
+# The Python module (tests/python/run.sh): pybind11's headers, a venv with Python's own headers, setuptools and
+# wheel to build it with, pytest.
+[ -f /usr/include/pybind11/pybind11.h ] || need="$need pybind11-dev"
+if command -v python3 >/dev/null 2>&1; then
+  python3 -c 'import ensurepip' 2>/dev/null || need="$need python3-venv"
+  python3 -c 'import os, sysconfig; assert os.path.exists(sysconfig.get_path("include") + "/Python.h")' 2>/dev/null ||
+    need="$need python3-dev"
+else
+  need="$need python3-venv python3-dev"
+fi
+ls /usr/share/python-wheels/wheel-*.whl >/dev/null 2>&1 || need="$need python3-wheel-whl"
+ls /usr/share/python-wheels/setuptools-*.whl >/dev/null 2>&1 || need="$need python3-setuptools-whl"
+[ -d /usr/lib/python3/dist-packages/pytest ] || need="$need python3-pytest"
 { command -v man && command -v groff && command -v mandoc; } >/dev/null 2>&1 || need="$need man-db groff-base mandoc"
 command -v valgrind >/dev/null 2>&1 || need="$need valgrind"
 # pkg-config builds a program against the installed library in the install tests.
