@@ -5,7 +5,7 @@ the corpus's bytes already in memory, and floatdump.convert_stream from the corp
 (10^6 bytes) and each form's speed as a share of the command's. Figures only: nothing here passes or fails.
 
 usage: python_bench.py [--runs N] [--size MB] [BUILD_DIR]
-  run it with a Python that has floatdump installed (tests/python/run.sh makes such a venv); BUILD_DIR holds a
+  run it with a Python that has floatdump installed (scripts/test-python.sh makes such a venv); BUILD_DIR holds a
   Release build of the command and the corpora (default: build)
 """
 import argparse

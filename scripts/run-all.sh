@@ -80,7 +80,7 @@ echo "run-all: build-windows/$name.zip holds what a Windows user needs, and conv
 
 # The Python module, installed from this tree in a fresh venv, its tests comparing it with the normal build's command.
 if command -v python3 >/dev/null 2>&1; then
-  tests/python/run.sh build
+  scripts/test-python.sh build
   echo "run-all: the Python module installed and tested"
 else
   echo "run-all: no python3: the Python module is left untested"

@@ -9,7 +9,7 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 command -v make >/dev/null 2>&1 || need="$need make"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
-# The Python module (tests/python/run.sh): pybind11's headers, a venv with Python's own headers, setuptools and
+# The Python module (scripts/test-python.sh): pybind11's headers, a venv with Python's own headers, setuptools and
 # wheel to build it with, pytest.
 [ -f /usr/include/pybind11/pybind11.h ] || need="$need pybind11-dev"
 if command -v python3 >/dev/null 2>&1; then

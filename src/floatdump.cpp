@@ -86,6 +86,9 @@ const char* version() { return FLOATDUMP_VERSION; }
 
 Result convert(std::string_view input) {
   Result result;
+  // Room for what the conversion will most likely write, so that the text is
+  // not copied as it grows; room never written costs no memory.
+  result.output.reserve(input.size() + input.size() / 2 + Sink::kBlockSize);
   MemorySource source(input);
   TextInput in(source);
   StringSink out(result.output), messages(result.diagnostics);

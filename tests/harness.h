@@ -1,13 +1,21 @@
 // One whole conversion in process, for the unit tests and the fuzz target:
-// the converted text, the messages and the exit status.
+// the converted text, the messages and the exit status; and a file's bytes.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "floatdump.h"
+
+inline std::string bytes_of(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
 
 struct Converted {
   int status;
@@ -30,16 +38,12 @@ class OneStream final : public RawSink {
   std::mutex mutex_;
 };
 
-inline Converted convert_raw(Scanner scanner, RawSource& source, std::size_t largest_allocation = SIZE_MAX) {
+inline Converted convert_bytes(Scanner scanner, std::string_view bytes) {
   Converted converted{};
+  MemorySource source(bytes);
   TextInput in(source);
   StringSink out(converted.output), messages(converted.messages);
   TextOutput diagnostics(messages);
-  converted.status = convert(scanner, in, out, diagnostics, "memory", largest_allocation).status;
+  converted.status = convert(scanner, in, out, diagnostics, "memory").status;
   return converted;
-}
-
-inline Converted convert_bytes(Scanner scanner, std::string_view bytes) {
-  MemorySource source(bytes);
-  return convert_raw(scanner, source);
 }

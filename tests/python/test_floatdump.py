@@ -1,5 +1,5 @@
 """The installed module: tests/e2e/cases byte for byte through both conversions, failures, diagnostics, threads, the
-README's example, and python3 -m floatdump against the command FLOATDUMP names (tests/python/run.sh sets it)."""
+README's example, and python3 -m floatdump against the command FLOATDUMP names (scripts/test-python.sh sets it)."""
 import io
 import os
 import re
@@ -96,8 +96,8 @@ def test_conversions_on_two_threads_at_once_keep_their_own_calibration():
     def repeat(name, convert, data):
         results[name] = {convert(data) for _ in range(300)}
 
-    threads = [threading.Thread(target=repeat, args=run, daemon=True) for run in
-               (("little", floatdump.convert, little[0]), ("big", lambda data: streamed(io.BytesIO(data)), big[0]))]
+    threads = [threading.Thread(target=repeat, args=("little", floatdump.convert, little[0])),
+               threading.Thread(target=repeat, args=("big", lambda data: streamed(io.BytesIO(data)), big[0]))]
     for thread in threads:
         thread.start()
     for thread in threads:

@@ -2,11 +2,7 @@
 // their own bytes.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,11 +14,6 @@
 namespace {
 
 const std::filesystem::path kCases = FLOATDUMP_TESTS "/e2e/cases";
-
-std::string bytes_of(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
 
 // A fatal failure gives status 2, and one stream holding exactly what was converted before it, then the message
 // and CR LF.

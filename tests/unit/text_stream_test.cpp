@@ -53,31 +53,6 @@ TEST(TextOutput, WritesEveryLfAsCrLf) {
   EXPECT_EQ(expected, written);
 }
 
-// A device that takes, write by write, at most the number of bytes its next step says, or fails with it ("EINTR",
-// "ENOSPC"); after the last step, everything.
-class ScriptedWrites final : public RawSink {
- public:
-  explicit ScriptedWrites(std::vector<std::string> steps) : steps_(steps.begin(), steps.end()) {}
-  std::ptrdiff_t write(const char* data, std::size_t size) override {
-    std::size_t n = size;
-    if (!steps_.empty()) {
-      const std::string step = steps_.front();
-      steps_.pop_front();
-      if (step == "EINTR" || step == "ENOSPC") {
-        errno = step == "EINTR" ? EINTR : ENOSPC;
-        return -1;
-      }
-      n = std::min<std::size_t>(n, std::stoul(step));
-    }
-    written.append(data, n);
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  std::string written;
-
- private:
-  std::deque<std::string> steps_;
-};
-
 // A block goes out whole through partial and interrupted writes; a failure keeps what went before it and drops
 // all after, and a device that takes nothing is a failure, not a loop.
 TEST(WritingSink, GoesOnAfterPartialWritesUntilOneFails) {
@@ -91,7 +66,7 @@ TEST(WritingSink, GoesOnAfterPartialWritesUntilOneFails) {
       {{"4", "0"}, "abc\r", EIO},
   };
   for (const auto& c : cases) {
-    ScriptedWrites device(c.steps);
+    ScriptedDevice device(c.steps);
     WritingSink sink(device);
     TextOutput out(sink);
     out.write("abc\ndef");

@@ -3,10 +3,10 @@
 # with the end-to-end inputs. Inputs grow to 1 MiB, and one that takes over 10 s is a finding: a conversion must
 # take time linear in its input. Fails on any crash, sanitizer report, failed check or slow input; the input
 # that caused it is left in build-fuzz/findings/.
-# Usage: tests/fuzz/run.sh [SECONDS [LIBFUZZER_ARGUMENT...]]: a directory among the arguments keeps the corpus
+# Usage: scripts/fuzz.sh [SECONDS [LIBFUZZER_ARGUMENT...]]: a directory among the arguments keeps the corpus
 # between runs (new inputs go to the first); -len_control=0, for one, tries any length up to 1 MiB at once.
 set -eu
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 seconds=${1:-60}
 [ $# -gt 0 ] && shift

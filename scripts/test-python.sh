@@ -1,11 +1,11 @@
 #!/bin/sh
 # The Python module as a user installs it: `pip install` of this source tree into a fresh venv in a temporary
-# directory, then the tests beside this script against the installed module, run from that directory so that
+# directory, then the tests in tests/python against the installed module, run from that directory so that
 # `import floatdump` finds nothing of the source tree. Installs what it needs with apt-get when missing.
-# Usage: tests/python/run.sh BUILD_DIR   (BUILD_DIR holds the built floatdump command the tests compare with)
+# Usage: scripts/test-python.sh BUILD_DIR   (BUILD_DIR holds the built floatdump command the tests compare with)
 set -eu
 build=$(cd "$1" && pwd)
-source=$(cd "$(dirname "$0")/../.." && pwd)
+source=$(cd "$(dirname "$0")/.." && pwd)
 python=${PYTHON:-python3}
 need=""
 command -v flex >/dev/null 2>&1 || need="$need flex"
