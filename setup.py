@@ -3,6 +3,7 @@ compiled from the library's sources and the command's (python3 -m floatdump runs
 CMake build, flex makes the scanner from src/floatdump.l, into the build directory, and the scanner alone is
 compiled without our warnings. Everything built goes under build-python/.
 """
+import glob
 import re
 import subprocess
 import sys
@@ -24,6 +25,18 @@ try:  # pybind11 from PyPI, as pip's isolated build installs it
     PYBIND11_INCLUDE = [pybind11.get_include()]
 except ImportError:  # Debian's pybind11-dev: its headers are on the compiler's own path
     PYBIND11_INCLUDE = []
+
+
+# setuptools before 70.1 builds wheels with the package wheel, which a venv need not have: offline, Debian's
+# python3-wheel-whl is importable from its wheel file as it stands.
+try:
+    from wheel.bdist_wheel import bdist_wheel
+except ImportError:
+    sys.path += sorted(glob.glob("/usr/share/python-wheels/wheel-*.whl"))[-1:]
+    try:
+        from wheel.bdist_wheel import bdist_wheel
+    except ImportError:  # a setuptools that has its own
+        bdist_wheel = None
 
 
 class BuildWithScanner(build_ext):
@@ -51,4 +64,5 @@ native = Extension(
 
 setup(version=VERSION, packages=["floatdump"], package_dir={"": "python"},
       package_data={"floatdump": ["py.typed", "*.pyi"]}, ext_modules=[native],
-      cmdclass={"build_ext": BuildWithScanner}, options={"build": {"build_base": "build-python"}})
+      cmdclass={"build_ext": BuildWithScanner, **({"bdist_wheel": bdist_wheel} if bdist_wheel else {})},
+      options={"build": {"build_base": "build-python"}})

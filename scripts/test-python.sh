@@ -20,11 +20,11 @@ fi
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 "$python" -m venv "$work/venv"
 venv=$work/venv/bin
-# No package index is needed: wheel (which setuptools builds wheels with) comes from Debian's copy of its wheel, as
-# does setuptools where the venv has none (Python 3.12 on), and pybind11's headers from pybind11-dev.
+# No package index is needed: setuptools comes from Debian's copy of its wheel where the venv has none (Python
+# 3.12 on), wheel (which an older setuptools builds wheels with) from Debian's too, through setup.py, and pybind11's
+# headers from pybind11-dev.
 pip="$venv/python -m pip --disable-pip-version-check --no-cache-dir --quiet"
 "$venv/python" -c 'import setuptools' 2>/dev/null || $pip install --no-index /usr/share/python-wheels/setuptools-*.whl
-$pip install --no-index /usr/share/python-wheels/wheel-*.whl
 $pip install --no-index --no-build-isolation "$source"
 # pytest is Debian's, pure Python, for the same Python 3 minor version as ours, and is not in the venv: a .pth file
 # appends Debian's dist-packages to the venv's path. Appended, it comes after the venv's own packages, so it can
