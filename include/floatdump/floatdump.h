@@ -89,6 +89,8 @@ class FLOATDUMP_API Output {
 // in blocks of at most 64 KiB, and calibration problems and the message of a
 // failure to `diagnostics` as each arises. `out_name` names `out` in the
 // message of a failed write: "floatdump: error writing <out_name>: <reason>".
+// An exception thrown by `in`, `out` or `diagnostics` passes out of convert,
+// the conversion abandoned.
 FLOATDUMP_API Outcome convert(Input& in, Output& out, Output& diagnostics, std::string_view out_name = "output");
 
 }  // namespace floatdump
