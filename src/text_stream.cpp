@@ -179,17 +179,17 @@ void TextOutput::write_long(std::string_view text) {
 }
 
 bool TextOutput::flush() {
-  if (used_ > 0) {
-    sink_.put(used_, true);
-    buffer_ = sink_.block();
-    used_ = 0;
-  }
+  if (used_ > 0) put(true);
   return sink_.finish() == 0;
 }
 
-void TextOutput::drain(bool awaited) {
+void TextOutput::put(bool awaited) {
   sink_.put(used_, awaited);
   buffer_ = sink_.block();
   used_ = 0;
+}
+
+void TextOutput::drain(bool awaited) {
+  put(awaited);
   if (on_failure_ == OnFailure::kStop && sink_.error() != 0) throw OutputFailure{};
 }

@@ -195,7 +195,8 @@ class TextOutput {
 
  private:
   void write_long(std::string_view text);
-  void drain(bool awaited = false);
+  void put(bool awaited);  // the buffer to the sink, never throwing
+  void drain(bool awaited = false);  // put, then stop if a write has failed
 
   static constexpr std::size_t kBufferSize = Sink::kBlockSize;
   static constexpr std::size_t kShortText = 32;
